@@ -111,8 +111,12 @@ std::u16string ToUtf16(std::wstring_view text) {
     return out;
 }
 
-std::filesystem::path ToPath(std::wstring_view text) { return std::filesystem::path(ToNative(text)); }
+std::filesystem::path ToPath(std::wstring_view text) {
+    return std::filesystem::path(ToNative(text));
+}
 
-std::wstring FromPath(const std::filesystem::path& path) { return FromNative(path.native()); }
+std::wstring FromPath(const std::filesystem::path& path) {
+    return FromNative(path.native());
+}
 
 }  // namespace vellumet

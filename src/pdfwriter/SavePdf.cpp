@@ -1,0 +1,101 @@
+#include "pdfwriter/SavePdf.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+#include <string>
+
+#include "common/WideText.h"
+#include "pdfwriter/PDF.h"
+
+namespace PDFWriter {
+namespace {
+
+// Creates a new, empty file next to `target`, named ".<name>.<random>.part". Returns its descriptor
+// (and its path in `tempPath`), or -1.
+int CreateTemporaryBeside(const std::string& folder, const std::string& name, std::string& tempPath) {
+    std::random_device entropy;
+    std::mt19937_64 generator((static_cast<uint64_t>(entropy()) << 32) ^ entropy() ^
+                              static_cast<uint64_t>(getpid()));
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix;
+        for (int i = 0; i < 8; ++i) {
+            suffix.push_back(kAlphabet[generator() % (sizeof kAlphabet - 1)]);
+        }
+        tempPath = folder + "/." + name + "." + suffix + ".part";
+        const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+}  // namespace
+
+bool SavePdf(const std::wstring& path, const PDF& document) {
+    if (document.Failed() || path.empty()) {
+        return false;
+    }
+    const std::string target = vellumet::ToNative(path);
+    const size_t slash = target.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty()) {
+        return false;
+    }
+
+    std::string tempPath;
+    const int fd = CreateTemporaryBeside(folder, name, tempPath);
+    if (fd < 0) {
+        return false;
+    }
+
+    // A file being replaced keeps its permission bits.
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        fchmod(fd, existing.st_mode & 07777);
+    }
+
+    const MemoryStream& buffer = document.Buffer();
+    bool ok = WriteAll(fd, buffer.Data(), static_cast<size_t>(buffer.Length()));
+    ok = ok && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(tempPath.c_str());
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+}  // namespace PDFWriter
