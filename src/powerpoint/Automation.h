@@ -48,7 +48,8 @@ class AutomationObject {
 public:
     virtual void AddRef() = 0;
     virtual void Release() = 0;
-    virtual InvokeResult Invoke(int32_t dispId, InvokeKind kind, const std::vector<AutomationArgument>& args) = 0;
+    virtual InvokeResult Invoke(int32_t dispId, InvokeKind kind,
+                                const std::vector<AutomationArgument>& args) = 0;
 
 protected:
     virtual ~AutomationObject() = default;
