@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "FakePicture.h"
+#include "common/WideText.h"
+#include "pdfwriter/ImageObject.h"
+#include "pdfwriter/PDF.h"
+#include "pdfwriter/Page.h"
+#include "pdfwriter/SavePdf.h"
+
+namespace fs = std::filesystem;
+using namespace PDFWriter;
+
+namespace {
+
+class SavePdfTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ =
+            fs::temp_directory_path() / ("vellumet-save-" + std::to_string(getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::wstring PathOf(const std::string& name) const { return vellumet::FromPath(folder_ / name); }
+
+    // Runs a shell command; returns its exit status and puts its output in `output`.
+    static int Run(const std::string& command, std::string& output) {
+        output.clear();
+        FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+        if (pipe == nullptr) {
+            return -1;
+        }
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+            output.append(chunk, n);
+        }
+        const int status = pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::string ReadFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    size_t EntriesInFolder() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(folder_), {}));
+    }
+
+    fs::path folder_;
+};
+
+// A finished two-page document: a red block and a blue block on 600 x 800 pages.
+void BuildTwoPages(PDF& document) {
+    FakePicture red(40, 30, 0, 0, 255);
+    FakePicture blue(30, 40, 255, 0, 0);
+    for (FakePicture* picture : {&red, &blue}) {
+        auto* image = new ImageObject(&document, picture, L"PNG", picture->Width(), picture->Height());
+        auto* page = new Page(&document, {600, 800});
+        image->x = 10;
+        image->y = 20;
+        page->PlaceImage(*image);
+    }
+    document.Finish();
+}
+
+}  // namespace
+
+TEST_F(SavePdfTest, SavedFilePassesIndependentReaders) {
+    PDF document;
+    BuildTwoPages(document);
+    const std::wstring path = PathOf("deck \u00fcber.pdf");
+    ASSERT_TRUE(SavePdf(path, document));
+    EXPECT_EQ(EntriesInFolder(), 1u) << "no temporary file is left beside the result";
+
+    const std::string native = vellumet::ToNative(path);
+    std::string output;
+    EXPECT_EQ(Run("qpdf --check '" + native + "'", output), 0) << output;
+    ASSERT_EQ(Run("pdfinfo '" + native + "'", output), 0) << output;
+    EXPECT_NE(output.find("Pages:           2\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("Page size:       600 x 800 pts"), std::string::npos) << output;
+
+    // One pixel per unit: the red block renders at (10, 20) from the top-left corner.
+    const std::string prefix = (folder_ / "page").string();
+    ASSERT_EQ(Run("pdftoppm -r 72 -f 1 -l 1 '" + native + "' '" + prefix + "'", output), 0) << output;
+    const std::string ppm = ReadFile(folder_ / "page-1.ppm");
+    ASSERT_EQ(ppm.compare(0, 15, "P6\n600 800\n255\n"), 0);
+    auto pixel = [&](int x, int y) { return ppm.substr(15 + static_cast<size_t>(y * 600 + x) * 3, 3); };
+    EXPECT_EQ(pixel(10, 20), std::string("\xFF\x00\x00", 3));
+    EXPECT_EQ(pixel(49, 49), std::string("\xFF\x00\x00", 3));
+    // Poppler's raster paints one extra column and row past an image's right and bottom edges.
+    EXPECT_EQ(pixel(51, 20), std::string("\xFF\xFF\xFF", 3));
+    EXPECT_EQ(pixel(10, 51), std::string("\xFF\xFF\xFF", 3));
+    EXPECT_EQ(pixel(9, 20), std::string("\xFF\xFF\xFF", 3));
+}
+
+TEST_F(SavePdfTest, ReplacesAnExistingFileCompletely) {
+    const fs::path target = folder_ / "out.pdf";
+    std::ofstream(target) << std::string(1 << 20, 'x');
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    PDF document;
+    BuildTwoPages(document);
+    ASSERT_TRUE(SavePdf(vellumet::FromPath(target), document));
+    const std::string written = ReadFile(target);
+    EXPECT_EQ(written.size(), static_cast<size_t>(document.Buffer().Length()));
+    EXPECT_EQ(written.compare(0, 8, "%PDF-1.4"), 0);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << "a replaced file keeps its permissions";
+}
+
+TEST_F(SavePdfTest, FailureLeavesNothingNewAndTheOldFileUntouched) {
+    PDF document;
+    BuildTwoPages(document);
+    EXPECT_FALSE(SavePdf(PathOf("missing/out.pdf"), document));
+    EXPECT_FALSE(fs::exists(folder_ / "missing"));
+
+    // A folder standing where the file should go cannot be replaced.
+    fs::create_directory(folder_ / "taken.pdf");
+    std::ofstream(folder_ / "taken.pdf" / "inside") << "keep";
+    EXPECT_FALSE(SavePdf(PathOf("taken.pdf"), document));
+    EXPECT_EQ(ReadFile(folder_ / "taken.pdf" / "inside"), "keep");
+
+    // A document whose buffer overflowed is never written over a good file.
+    std::ofstream(folder_ / "good.pdf") << "previous";
+    PDF broken;
+    const char byte = 0;
+    broken.Buffer().Append(&byte, INT32_MAX);
+    ASSERT_TRUE(broken.Failed());
+    EXPECT_FALSE(SavePdf(PathOf("good.pdf"), broken));
+    EXPECT_EQ(ReadFile(folder_ / "good.pdf"), "previous");
+
+    EXPECT_EQ(EntriesInFolder(), 2u) << "no temporary file is left behind";
+}
