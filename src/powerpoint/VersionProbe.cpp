@@ -54,7 +54,7 @@ std::string ReadProductKey(const std::filesystem::path& folder) {
 }
 
 bool ParseNumber(std::string_view text, int& value) {
-    if (text.empty()) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') {
         return false;
     }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
