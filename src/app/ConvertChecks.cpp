@@ -1,0 +1,42 @@
+#include "app/ConvertChecks.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "common/WideText.h"
+
+namespace vellumet {
+
+std::wstring WithTrailingSeparator(std::wstring folder) {
+    if (folder.empty() || (folder.back() != L'\\' && folder.back() != L'/')) {
+        folder += L'/';
+    }
+    return folder;
+}
+
+bool CreateOutputFolder(const std::wstring& folder) {
+    const std::string native = ToNative(folder);
+    if (::mkdir(native.c_str(), 0777) == 0) {
+        return true;
+    }
+    // ENOENT: a folder on the way is missing; ENOTDIR: something on the way is not a folder.
+    // Either way the parent the new folder needs does not exist.
+    return errno != ENOENT && errno != ENOTDIR;
+}
+
+std::wstring CheckConvertInputs(const std::wstring& sourceFile, std::wstring& outputFolder) {
+    if (sourceFile.empty()) {
+        return kNoSourceMessage;
+    }
+    if (outputFolder.empty()) {
+        return kNoOutputMessage;
+    }
+    outputFolder = WithTrailingSeparator(std::move(outputFolder));
+    if (!CreateOutputFolder(outputFolder)) {
+        return kCannotCreateOutputMessage;
+    }
+    return {};
+}
+
+}  // namespace vellumet
