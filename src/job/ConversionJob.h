@@ -1,0 +1,47 @@
+#pragma once
+// One conversion: a presentation becomes one PDF file of page pictures.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/CancelToken.h"
+#include "job/ConversionHost.h"
+#include "job/ConversionSettings.h"
+#include "job/SlideExporter.h"
+#include "pdfwriter/PDF.h"
+
+namespace vellumet {
+
+// Composes slide pictures (in slide order) into a new, unfinished document, or returns null.
+// ComposeDocument (imaging/ComposeDocument.h) in the product.
+using ComposeFunction = std::unique_ptr<PDFWriter::PDF> (*)(const std::vector<std::wstring>& pictures,
+                                                            int32_t pageWidth, int32_t pageHeight,
+                                                            int32_t slidesPerPage, const CancelToken* cancel);
+
+// Everything one run needs. The front end builds one per conversion and keeps it, the host and the
+// exporter alive until ConversionThreadProc has returned; the job reads it and changes nothing.
+struct ConversionJob {
+    ConversionSettings settings;
+    ConversionHost* host = nullptr;
+    SlideExporter* exporter = nullptr;
+    ComposeFunction compose = nullptr;
+};
+
+// Runs the job on the calling thread and returns a JobResult code (JobMessages.h). A failure shows
+// exactly one message through the host, and the host's EndBusy follows only once it is dismissed.
+// Whatever the outcome, the temporary folder the job created is gone when it returns, and an
+// output file exists only after success. Returns JobResult::NoJob, touching nothing, when `job`
+// or any of its parts is null.
+int ConversionThreadProc(const ConversionJob* job);
+
+// The identifier that opens a presentation for a version code: 2004 for 3, 2005 for 4 and above,
+// 0 for unusable codes.
+int32_t OpenDispIdFor(int versionCode);
+
+// The progress step after the export, from the position p the progress had reached then:
+// 50 / p kept within 1..5; 5 when p is 0 or less.
+int32_t RetimedProgressStep(int32_t position);
+
+}  // namespace vellumet

@@ -1,0 +1,46 @@
+#pragma once
+// Target devices and the picture sizes derived from them. All sizes are in pixels, width first.
+
+#include <cstdint>
+#include <string_view>
+
+#include "job/ConversionSettings.h"
+
+namespace vellumet {
+
+struct DeviceScheme {
+    const wchar_t* schemeName;
+    int32_t pageWidth;
+    int32_t pageHeight;
+};
+
+// The known devices, in lookup order.
+inline constexpr DeviceScheme kDeviceSchemes[] = {
+    {L"Amazon Kindle DX", 784, 1150},  {L"Amazon Kindle 2", 560, 750},     {L"Small (600*800)", 600, 800},
+    {L"Medium (900*1200)", 900, 1200}, {L"Large (1200*1600)", 1200, 1600},
+};
+
+// The page of any name that is not in the table.
+inline constexpr DeviceScheme kDefaultDevice = {L"", 600, 800};
+
+struct PixelSize {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
+// The page size of the first row whose name equals `schemeName` exactly (case-sensitive),
+// else that of kDefaultDevice.
+PixelSize LookupDevice(std::wstring_view schemeName);
+
+// The slide picture size asked of the export for a page: the largest landscape 4:3 rectangle that
+// fits the page turned on its side (integer arithmetic, truncating). Page sizes are positive.
+PixelSize ComputeExportSize(PixelSize page);
+
+// ExportFlags bits for the settings' omitBackground and omitShadow.
+int ExportFlagsOf(const ConversionSettings& settings);
+
+// 2 when twoSlidesPerPage is set, else 1.
+int32_t SlidesPerPageOf(const ConversionSettings& settings);
+
+}  // namespace vellumet

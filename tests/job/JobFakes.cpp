@@ -1,0 +1,138 @@
+#include "JobFakes.h"
+
+#include <sys/stat.h>
+#include <algorithm>
+#include <filesystem>
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include "common/WideText.h"
+#include "job/TempFolder.h"
+#include "pdfwriter/Page.h"
+
+namespace jobtest {
+
+ScratchFolder::ScratchFolder()
+    : path_(vellumet::CreatePrivateFolder(vellumet::UserTempPath() + L"job_tests.")) {}
+
+ScratchFolder::~ScratchFolder() {
+    vellumet::RemoveFolderTree(path_);
+}
+
+std::vector<std::string> ScratchFolder::Entries() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(vellumet::ToPath(path_), error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb) {
+    QImage image(width, height, QImage::Format_RGB888);
+    image.fill(QColor::fromRgb(rgb));
+    return image.save(QString::fromStdString(vellumet::ToNative(path)), "PNG");
+}
+
+void RecordingHost::Record(const std::string& event) {
+    events.push_back(event);
+    if (onEvent) {
+        onEvent(event);
+    }
+}
+
+void RecordingHost::ShowMessage(const std::wstring& text) {
+    messages.push_back(text);
+    if (onMessage) {
+        onMessage();
+    }
+    Record("Message");
+}
+
+int32_t RecordingHost::ProgressPosition() {
+    Record("GetPos");
+    return position;
+}
+
+void RecordingHost::SetProgressPosition(int32_t value) {
+    position = value;
+    Record("SetPos " + std::to_string(value));
+}
+
+void RecordingHost::SetProgressStep(int32_t value) {
+    step = value;
+    Record("Step " + std::to_string(value));
+}
+
+int FakeExporter::GetPowerPointVersion() {
+    ++versionCalls;
+    return version;
+}
+
+int FakeExporter::ExportSlides(int flagsIn, const std::wstring& sourceIn, const std::wstring& folderIn,
+                               int32_t width, int32_t height, int32_t dispId,
+                               const vellumet::CancelToken* cancelIn) {
+    ++exportCalls;
+    flags = flagsIn;
+    sourcePath = sourceIn;
+    folder = folderIn;
+    exportWidth = width;
+    exportHeight = height;
+    openDispId = dispId;
+    cancel = cancelIn;
+    struct stat st = {};
+    folderExisted = ::stat(vellumet::ToNative(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    folderMode = st.st_mode & 07777;
+
+    for (int slide = 1; slide <= slides; ++slide) {
+        if (beforeSlide) {
+            beforeSlide(slide);
+        }
+        if (cancel != nullptr && cancel->IsCancelled()) {
+            return -1;
+        }
+        const std::wstring path = folder + L"/Slide" + std::to_wstring(slide) + pictureExtension;
+        if (!WritePng(path, pictureWidth > 0 ? pictureWidth : width,
+                      pictureHeight > 0 ? pictureHeight : height)) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
+ComposerState& Composer() {
+    static ComposerState state;
+    return state;
+}
+
+std::unique_ptr<PDFWriter::PDF> FakeCompose(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                            int32_t pageHeight, int32_t slidesPerPage,
+                                            const vellumet::CancelToken* cancel) {
+    ComposerState& state = Composer();
+    ++state.calls;
+    state.pictures = pictures;
+    state.pageWidth = pageWidth;
+    state.pageHeight = pageHeight;
+    state.slidesPerPage = slidesPerPage;
+    state.cancel = cancel;
+    state.picturesExisted = std::all_of(pictures.begin(), pictures.end(), [](const std::wstring& p) {
+        return std::filesystem::is_regular_file(vellumet::ToPath(p));
+    });
+    if (state.hook) {
+        state.hook();
+    }
+    if (state.fails) {
+        return nullptr;
+    }
+    auto document = std::make_unique<PDFWriter::PDF>();
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        new PDFWriter::Page(document.get(),
+                            {static_cast<double>(pageWidth), static_cast<double>(pageHeight)});
+    }
+    return document;
+}
+
+}  // namespace jobtest
