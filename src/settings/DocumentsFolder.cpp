@@ -1,0 +1,41 @@
+#include "settings/DocumentsFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QString>
+
+#include "common/WideText.h"
+
+namespace settings {
+
+namespace {
+
+std::wstring WideOf(const QString& text) {
+    return vellumet::FromNative(QFile::encodeName(text).toStdString());
+}
+
+}  // namespace
+
+std::wstring DocumentsFolder() {
+    try {
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (documents.isEmpty() || !QFileInfo(documents).isDir()) {
+            documents = QDir::homePath();
+        }
+        return WideOf(QDir::cleanPath(documents));
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+std::wstring DefaultOutputFolder(const std::wstring& documents) {
+    std::wstring folder = documents;
+    while (!folder.empty() && folder.back() == L'/') {
+        folder.pop_back();
+    }
+    return folder + L"/eBooks";
+}
+
+}  // namespace settings

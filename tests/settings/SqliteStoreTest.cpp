@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "TestSupport.h"
+#include "settings/RegistryValue.h"
+#include "settings/SqliteStore.h"
+
+using namespace settings;
+using settings_test::Read;
+
+namespace {
+
+const std::wstring kKey = L"Software\\Mavrel\\Vellumet";
+
+class SqliteStoreTest : public settings_test::ScratchTest {
+protected:
+    std::filesystem::path File() const { return dir_ / "vellumet" / "settings.db"; }
+
+    SqliteStore MakeStore() {
+        return SqliteStore(File(), [this](const std::string& message) { reports_.push_back(message); });
+    }
+
+    std::string Contents(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Whether the file is a sound SQLite database, checked by SQLite itself.
+    bool Sound(const std::filesystem::path& path) {
+        sqlite3* db = nullptr;
+        bool ok = false;
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* check = nullptr;
+            sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+            ok = sqlite3_step(check) == SQLITE_ROW &&
+                 std::string(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))) == "ok";
+            sqlite3_finalize(check);
+        }
+        sqlite3_close(db);
+        return ok;
+    }
+
+    std::vector<std::string> reports_;
+};
+
+// Runs body in a child process and returns its exit status (or 128 + signal).
+template <class Body>
+int InChild(Body body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(SqliteStoreTest, KeysExistOnceCreatedWithTheirAncestors) {
+    SqliteStore store = MakeStore();
+    StoreKey* key = nullptr;
+    EXPECT_EQ(store.OpenKey(kKey, &key), StoreStatus::NotFound);
+    EXPECT_EQ(key, nullptr);
+    ASSERT_EQ(store.CreateKey(kKey, &key), StoreStatus::Ok);
+    store.CloseKey(key);
+    for (const wchar_t* path : {L"Software", L"Software\\Mavrel", L"Software\\Mavrel\\Vellumet\\"}) {
+        ASSERT_EQ(store.OpenKey(path, &key), StoreStatus::Ok) << path;
+        uint32_t size = 0;
+        EXPECT_EQ(store.QueryValue(key, L"Any", nullptr, nullptr, &size), StoreStatus::NotFound);
+        uint8_t byte = 1;
+        EXPECT_EQ(store.SetValue(key, L"Any", REG_DWORD, &byte, 1), StoreStatus::AccessDenied);
+        store.CloseKey(key);
+    }
+    EXPECT_TRUE(reports_.empty());
+}
+
+TEST_F(SqliteStoreTest, QueryReportsTheSizeABufferNeeds) {
+    SqliteStore store = MakeStore();
+    settings_test::Plant(store, kKey, L"V", REG_BINARY, {1, 2, 3, 4, 5, 6});
+    StoreKey* key = nullptr;
+    ASSERT_EQ(store.OpenKey(kKey, &key), StoreStatus::Ok);
+    uint8_t buffer[4] = {};
+    uint32_t size = sizeof buffer;
+    uint32_t type = REG_NONE;
+    EXPECT_EQ(store.QueryValue(key, L"V", &type, buffer, &size), StoreStatus::MoreData);
+    EXPECT_EQ(size, 6u);
+    store.CloseKey(key);
+}
+
+TEST_F(SqliteStoreTest, TwoProcessesWritingAtOnceBothSucceed) {
+    constexpr int kWriters = 3;
+    constexpr int kRounds = 15;
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            SqliteStore store(File(), [](const std::string&) { _exit(3); });
+            const std::wstring own = kKey + L"\\Writer" + std::to_wstring(writer);
+            for (long round = 1; round <= kRounds; ++round) {
+                registry_int<long> mine(own, 0, registry_value::no_write_back, &store);
+                registry_int<long> shared(kKey + L"\\Shared", 0, registry_value::no_write_back, &store);
+                mine.set(round);
+                shared.set(writer * 1000 + round);
+                if (!mine.save() || !shared.save()) {
+                    _exit(1);
+                }
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
+    }
+    SqliteStore store = MakeStore();
+    for (int writer = 0; writer < kWriters; ++writer) {
+        EXPECT_EQ(registry_int<long>(kKey + L"\\Writer" + std::to_wstring(writer), 0, 2, &store).get(),
+                  kRounds);
+    }
+    EXPECT_EQ(registry_int<long>(kKey + L"\\Shared", 0, 2, &store).get() % 1000, kRounds);
+    EXPECT_TRUE(Sound(File()));
+}
+
+TEST_F(SqliteStoreTest, DamagedFileIsKeptAsideAndReportedOnce) {
+    std::filesystem::create_directories(File().parent_path());
+    const std::string garbage(5000, '\x5a');
+    std::ofstream(File(), std::ios::binary) << garbage;
+
+    SqliteStore store = MakeStore();
+    EXPECT_EQ(registry_string<std::wstring>(kKey + L"\\Scheme", L"Amazon Kindle DX", 2, &store).get(),
+              L"Amazon Kindle DX");
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_NE(reports_[0].find("damaged"), std::string::npos);
+    std::filesystem::path aside = File().string() + ".damaged";
+    EXPECT_EQ(Contents(aside), garbage);
+
+    // The store starts afresh; a second damaged file does not replace the first one kept aside.
+    registry_int<long>(kKey + L"\\SlidesPerPage", 1, 0, &store).set(2);
+    EXPECT_EQ(registry_int<long>(kKey + L"\\SlidesPerPage", 1, 2, &store).get(), 2);
+    std::string sound = Contents(File());
+    std::fstream patch(File(), std::ios::in | std::ios::out | std::ios::binary);
+    patch.seekp(static_cast<std::streamoff>(sound.size() - 4096));
+    patch << std::string(4096, '\xff');
+    patch.close();
+    EXPECT_EQ(registry_int<long>(kKey + L"\\SlidesPerPage", 1, 2, &store).get(), 1);
+    EXPECT_EQ(Contents(aside), garbage);
+    EXPECT_TRUE(std::filesystem::exists(File().string() + ".damaged-2"));
+    EXPECT_EQ(reports_.size(), 1u) << "reported once";
+}
+
+TEST_F(SqliteStoreTest, UnreadableFileGivesDefaultsAndIsLeftAlone) {
+    std::filesystem::create_directories(File() / "not-a-file");  // a folder where the file should be
+    SqliteStore store = MakeStore();
+    registry_int<bool> flag(kKey + L"\\OmitShadow", true, 0, &store);
+    EXPECT_TRUE(flag.get());
+    flag.set(false);
+    EXPECT_FALSE(flag.save());
+    EXPECT_TRUE(std::filesystem::is_directory(File() / "not-a-file"));
+    EXPECT_EQ(reports_.size(), 1u);
+}
+
+TEST_F(SqliteStoreTest, FullDiskLeavesThePreviousValue) {
+    {
+        SqliteStore store = MakeStore();
+        registry_string<std::wstring>(kKey + L"\\OutputFolder", L"", 0, &store).set(L"/kept/");
+    }
+    const auto limit = static_cast<rlim_t>(std::filesystem::file_size(File()));
+    int status = InChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit fileSize{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        SqliteStore store(File(), [](const std::string&) {});
+        registry_string<std::wstring> folder(kKey + L"\\OutputFolder", L"", registry_value::no_write_back,
+                                             &store);
+        folder.set(std::wstring(200000, L'x'));
+        return folder.save() ? 1 : 0;
+    });
+    EXPECT_EQ(status, 0) << "the write that cannot fit must fail";
+    EXPECT_TRUE(Sound(File()));
+    SqliteStore store = MakeStore();
+    EXPECT_EQ(registry_string<std::wstring>(kKey + L"\\OutputFolder", L"", 2, &store).get(), L"/kept/");
+}
+
+TEST_F(SqliteStoreTest, KilledWriterLeavesASoundStore) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        SqliteStore store(File(), [](const std::string&) {});
+        for (long round = 1;; ++round) {
+            registry_string<std::wstring>(kKey + L"\\Scheme", L"", 0, &store).set(std::to_wstring(round));
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    SqliteStore store = MakeStore();
+    std::wstring last = registry_string<std::wstring>(kKey + L"\\Scheme", L"none", 2, &store).get();
+    EXPECT_NE(last, L"none");
+    EXPECT_TRUE(reports_.empty());
+    EXPECT_TRUE(Sound(File()));
+}
+
+}  // namespace
