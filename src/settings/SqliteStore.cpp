@@ -260,8 +260,8 @@ StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
         connection.reset();
 
         if (!IsDamage(rc)) {
-            ReportOnce("Vellumet: the settings file " + Quoted(file_) + " cannot be read (" + why +
-                       "); the default settings are used.");
+            ReportOnce("Vellumet: the settings file " + Quoted(file_) + " cannot be opened (" + why +
+                       "); the default settings are used and changes are not kept.");
             return StoreStatus::Failed;
         }
         struct stat now {};
