@@ -1,0 +1,570 @@
+#include "powerpoint/libreoffice/Adapters.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <com/sun/star/awt/FontRelief.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/document/XExporter.hpp>
+#include <com/sun/star/document/XFilter.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+
+#include <atomic>
+#include <cstdio>
+#include <cwctype>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "common/WideText.h"
+#include "powerpoint/DispatchIds.h"
+#include "powerpoint/libreoffice/ExportSize.h"
+#include "powerpoint/libreoffice/OfficeProcess.h"
+#include "powerpoint/libreoffice/OfficeSession.h"
+
+namespace powerpoint {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using Args = std::vector<AutomationArgument>;
+
+namespace {
+
+constexpr int kMaxPictureSide = 16384;
+constexpr int kMaxShapeDepth = 32;
+
+InvokeResult Fail(std::wstring why) {
+    InvokeResult result;
+    result.error = std::move(why);
+    return result;
+}
+
+InvokeResult Done() {
+    InvokeResult result;
+    result.succeeded = true;
+    return result;
+}
+
+InvokeResult Integer(int32_t value) {
+    InvokeResult result = Done();
+    result.integer = value;
+    return result;
+}
+
+InvokeResult Object(AutomationObject* object) {
+    InvokeResult result = Done();
+    result.object = object;
+    return result;
+}
+
+// An integer argument, passed either plainly or in a variant.
+bool IntArg(const Args& args, size_t index, int32_t& value) {
+    if (index >= args.size() || args[index].type == AutomationArgument::Type::Text) {
+        return false;
+    }
+    value = args[index].value;
+    return true;
+}
+
+bool TextArg(const Args& args, size_t index, std::wstring& text) {
+    if (index >= args.size() || args[index].type != AutomationArgument::Type::Text) {
+        return false;
+    }
+    text = args[index].text;
+    return true;
+}
+
+// The value of a property put: exactly one integer.
+bool PutValue(InvokeKind kind, const Args& args, int32_t& value) {
+    return kind == InvokeKind::PropertyPut && args.size() == 1 && IntArg(args, 0, value);
+}
+
+std::wstring Unknown(const wchar_t* object, int32_t dispId, InvokeKind kind) {
+    const wchar_t* how = kind == InvokeKind::Method        ? L"method"
+                         : kind == InvokeKind::PropertyGet ? L"property get"
+                         : kind == InvokeKind::PropertyPut ? L"property put"
+                                                           : L"invoke";
+    return std::wstring(L"The ") + object + L" object has no " + how + L" with the identifier " +
+           std::to_wstring(dispId) + L".";
+}
+
+// Reference counting and the one error boundary of every adapter: the session must still be
+// usable, and whatever UNO or the allocator throws becomes a failed result.
+class Adapter : public AutomationObject {
+public:
+    explicit Adapter(std::shared_ptr<OfficeSession> session) : session_(std::move(session)) {}
+
+    void AddRef() override { references_.fetch_add(1, std::memory_order_relaxed); }
+
+    void Release() override {
+        if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            OnLastRelease();
+            delete this;
+        }
+    }
+
+    InvokeResult Invoke(int32_t dispId, InvokeKind kind, const Args& args) final {
+        std::wstring why;
+        if (!session_->Usable(why)) {
+            return Fail(why);
+        }
+        try {
+            return Answer(dispId, kind, args);
+        } catch (const css::uno::Exception& e) {
+            return Fail(session_->Explain(e));
+        } catch (const std::bad_alloc&) {
+            return Fail(L"Out of memory.");
+        } catch (...) {
+            return Fail(session_->Explain(L""));
+        }
+    }
+
+protected:
+    ~Adapter() override = default;
+    virtual InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) = 0;
+    virtual void OnLastRelease() noexcept {}
+
+    OfficeSession& Session() const { return *session_; }
+    const std::shared_ptr<OfficeSession>& SharedSession() const { return session_; }
+
+private:
+    std::shared_ptr<OfficeSession> session_;
+    std::atomic<int> references_{1};
+};
+
+class FontObject final : public Adapter {
+public:
+    FontObject(std::shared_ptr<OfficeSession> session, Reference<css::text::XText> text)
+        : Adapter(std::move(session)), text_(std::move(text)) {}
+
+private:
+    // Imported per-run formatting wins over the shape's own character properties, so the whole
+    // text is selected and changed there.
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        int32_t value = 0;
+        if (dispId == dispid::Font::Shadow && PutValue(kind, args, value)) {
+            WholeText()->setPropertyValue("CharShadowed", css::uno::Any(value != 0));
+            return Done();
+        }
+        if (dispId == dispid::Font::Emboss && PutValue(kind, args, value)) {
+            const sal_Int16 relief = value != 0 ? css::awt::FontRelief::EMBOSSED : css::awt::FontRelief::NONE;
+            WholeText()->setPropertyValue("CharRelief", css::uno::Any(relief));
+            return Done();
+        }
+        return Fail(Unknown(L"font", dispId, kind));
+    }
+
+    Reference<css::beans::XPropertySet> WholeText() {
+        Reference<css::text::XTextCursor> cursor = text_->createTextCursor();
+        cursor->gotoStart(false);
+        cursor->gotoEnd(true);
+        return Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW);
+    }
+
+    Reference<css::text::XText> text_;
+};
+
+class TextRangeObject final : public Adapter {
+public:
+    TextRangeObject(std::shared_ptr<OfficeSession> session, Reference<css::text::XText> text)
+        : Adapter(std::move(session)), text_(std::move(text)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (dispId == dispid::TextRange::Font && kind == InvokeKind::PropertyGet && args.empty()) {
+            return Object(new FontObject(SharedSession(), text_));
+        }
+        return Fail(Unknown(L"text range", dispId, kind));
+    }
+
+    Reference<css::text::XText> text_;
+};
+
+class TextFrameObject final : public Adapter {
+public:
+    TextFrameObject(std::shared_ptr<OfficeSession> session, Reference<css::text::XText> text)
+        : Adapter(std::move(session)), text_(std::move(text)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (kind == InvokeKind::PropertyGet && args.empty()) {
+            if (dispId == dispid::TextFrame::HasText) {
+                return Integer(text_->getString().isEmpty() ? 0 : 1);
+            }
+            if (dispId == dispid::TextFrame::TextRange) {
+                return Object(new TextRangeObject(SharedSession(), text_));
+            }
+        }
+        return Fail(Unknown(L"text frame", dispId, kind));
+    }
+
+    Reference<css::text::XText> text_;
+};
+
+class ShadowFormatObject final : public Adapter {
+public:
+    ShadowFormatObject(std::shared_ptr<OfficeSession> session, Reference<css::drawing::XShape> shape)
+        : Adapter(std::move(session)), shape_(std::move(shape)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        int32_t value = 0;
+        if (dispId == dispid::ShadowFormat::Visible && PutValue(kind, args, value)) {
+            // A shape without the property (a media object, say) has no shadow to change.
+            Reference<css::beans::XPropertySet> properties(shape_, UNO_QUERY);
+            if (properties.is()) {
+                Reference<css::beans::XPropertySetInfo> info = properties->getPropertySetInfo();
+                if (info.is() && info->hasPropertyByName("Shadow")) {
+                    properties->setPropertyValue("Shadow", css::uno::Any(value != 0));
+                }
+            }
+            return Done();
+        }
+        return Fail(Unknown(L"shadow format", dispId, kind));
+    }
+
+    Reference<css::drawing::XShape> shape_;
+};
+
+class ShapeObject final : public Adapter {
+public:
+    ShapeObject(std::shared_ptr<OfficeSession> session, Reference<css::drawing::XShape> shape)
+        : Adapter(std::move(session)), shape_(std::move(shape)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (kind == InvokeKind::PropertyGet && args.empty()) {
+            if (dispId == dispid::Shape::Shadow) {
+                return Object(new ShadowFormatObject(SharedSession(), shape_));
+            }
+            if (dispId == dispid::Shape::HasTextFrame) {
+                return Integer(Text().is() ? 1 : 0);
+            }
+            if (dispId == dispid::Shape::TextFrame) {
+                Reference<css::text::XText> text = Text();
+                if (!text.is()) {
+                    return Fail(L"The shape has no text frame.");
+                }
+                return Object(new TextFrameObject(SharedSession(), text));
+            }
+        }
+        return Fail(Unknown(L"shape", dispId, kind));
+    }
+
+    // The shape's own text; a group has none (its members are shapes of the collection).
+    Reference<css::text::XText> Text() const {
+        if (Reference<css::drawing::XShapes>(shape_, UNO_QUERY).is()) {
+            return {};
+        }
+        return Reference<css::text::XText>(shape_, UNO_QUERY);
+    }
+
+    Reference<css::drawing::XShape> shape_;
+};
+
+// The shapes of a slide, groups followed by their members (depth first), so that every shape
+// with a shadow or text is reached. The list is taken once, when the collection is obtained.
+class ShapesObject final : public Adapter {
+public:
+    ShapesObject(std::shared_ptr<OfficeSession> session, const Reference<css::container::XIndexAccess>& page)
+        : Adapter(std::move(session)) {
+        Collect(page, 0);
+    }
+
+private:
+    void Collect(const Reference<css::container::XIndexAccess>& container, int depth) {
+        const sal_Int32 count = container->getCount();
+        for (sal_Int32 i = 0; i < count; ++i) {
+            Reference<css::drawing::XShape> shape(container->getByIndex(i), UNO_QUERY);
+            if (!shape.is()) {
+                continue;
+            }
+            shapes_.push_back(shape);
+            Reference<css::container::XIndexAccess> members(shape, UNO_QUERY);
+            if (members.is() && Reference<css::drawing::XShapes>(shape, UNO_QUERY).is() &&
+                depth < kMaxShapeDepth) {
+                Collect(members, depth + 1);
+            }
+        }
+    }
+
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (dispId == dispid::Shapes::Count && kind == InvokeKind::PropertyGet && args.empty()) {
+            return Integer(static_cast<int32_t>(shapes_.size()));
+        }
+        int32_t index = 0;
+        if (dispId == dispid::Shapes::Item && kind == InvokeKind::Method && args.size() == 1 &&
+            IntArg(args, 0, index)) {
+            if (index < 1 || static_cast<size_t>(index) > shapes_.size()) {
+                return Fail(L"There is no shape " + std::to_wstring(index) + L" on the slide.");
+            }
+            return Object(new ShapeObject(SharedSession(), shapes_[static_cast<size_t>(index) - 1]));
+        }
+        return Fail(Unknown(L"shapes", dispId, kind));
+    }
+
+    std::vector<Reference<css::drawing::XShape>> shapes_;
+};
+
+class SlideObject final : public Adapter {
+public:
+    SlideObject(std::shared_ptr<OfficeSession> session, Reference<css::drawing::XDrawPage> page)
+        : Adapter(std::move(session)), page_(std::move(page)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        int32_t value = 0;
+        if (dispId == dispid::Slide::DisplayMasterShapes && PutValue(kind, args, value)) {
+            // Hides the master's shapes and keeps the slide's background fill.
+            Reference<css::beans::XPropertySet> properties(page_, UNO_QUERY_THROW);
+            properties->setPropertyValue("IsBackgroundObjectsVisible", css::uno::Any(value != 0));
+            return Done();
+        }
+        if (dispId == dispid::Slide::Shapes && kind == InvokeKind::PropertyGet && args.empty()) {
+            return Object(new ShapesObject(SharedSession(),
+                                           Reference<css::container::XIndexAccess>(page_, UNO_QUERY_THROW)));
+        }
+        return Fail(Unknown(L"slide", dispId, kind));
+    }
+
+    Reference<css::drawing::XDrawPage> page_;
+};
+
+class SlidesObject final : public Adapter {
+public:
+    SlidesObject(std::shared_ptr<OfficeSession> session, Reference<css::container::XIndexAccess> pages)
+        : Adapter(std::move(session)), pages_(std::move(pages)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (dispId == dispid::Slides::Count && kind == InvokeKind::PropertyGet && args.empty()) {
+            const sal_Int32 count = pages_->getCount();
+            Session().AllowForSlides(count);
+            return Integer(count);
+        }
+        int32_t index = 0;
+        if (dispId == dispid::Slides::Item && kind == InvokeKind::Method && args.size() == 1 &&
+            IntArg(args, 0, index)) {
+            if (index < 1 || index > pages_->getCount()) {
+                return Fail(L"There is no slide " + std::to_wstring(index) + L".");
+            }
+            Reference<css::drawing::XDrawPage> page(pages_->getByIndex(index - 1), UNO_QUERY_THROW);
+            return Object(new SlideObject(SharedSession(), page));
+        }
+        return Fail(Unknown(L"slides", dispId, kind));
+    }
+
+    Reference<css::container::XIndexAccess> pages_;
+};
+
+// Waits until the coarse clock that stamps files has moved past `file`'s creation, so that the
+// next file is created strictly later.
+void WaitPastCreation(const std::filesystem::path& file) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) != 0) {
+        return;
+    }
+    const statx_timestamp stamp = (info.stx_mask & STATX_BTIME) != 0 ? info.stx_btime : info.stx_mtime;
+    for (int i = 0; i < 100; ++i) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (now.tv_sec > stamp.tv_sec ||
+            (now.tv_sec == stamp.tv_sec && now.tv_nsec > static_cast<long>(stamp.tv_nsec))) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
+    css::beans::PropertyValue property;
+    property.Name = rtl::OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+class PresentationObject final : public Adapter {
+public:
+    PresentationObject(std::shared_ptr<OfficeSession> session, Reference<css::lang::XComponent> document)
+        : Adapter(std::move(session)), document_(std::move(document)) {}
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (dispId == dispid::Presentation::Slides && kind == InvokeKind::PropertyGet && args.empty()) {
+            return Object(new SlidesObject(SharedSession(), Pages()));
+        }
+        std::wstring folder;
+        std::wstring filter;
+        int32_t width = 0;
+        int32_t height = 0;
+        if (dispId == dispid::Presentation::Export && kind == InvokeKind::Method && args.size() == 4 &&
+            TextArg(args, 0, folder) && TextArg(args, 1, filter) && IntArg(args, 2, width) &&
+            IntArg(args, 3, height)) {
+            return Export(folder, filter, {width, height});
+        }
+        return Fail(Unknown(L"presentation", dispId, kind));
+    }
+
+    Reference<css::container::XIndexAccess> Pages() const {
+        Reference<css::drawing::XDrawPagesSupplier> supplier(document_, UNO_QUERY_THROW);
+        return Reference<css::container::XIndexAccess>(supplier->getDrawPages(), UNO_QUERY_THROW);
+    }
+
+    // One PNG per slide, "Slide<n>.png" with n from 1, written in slide order. On failure the
+    // pictures written so far are removed.
+    InvokeResult Export(const std::wstring& folder, std::wstring filter, PixelSize requested) {
+        for (auto& c : filter) {
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        }
+        if (filter != L"png") {
+            return Fail(L"Slides can only be exported as PNG pictures, not as \"" + filter + L"\".");
+        }
+        if (requested.width < 1 || requested.height < 1 || requested.width > kMaxPictureSide ||
+            requested.height > kMaxPictureSide) {
+            return Fail(L"The picture size " + std::to_wstring(requested.width) + L" x " +
+                        std::to_wstring(requested.height) + L" is not possible.");
+        }
+        std::error_code ec;
+        const std::filesystem::path directory = std::filesystem::absolute(vellumet::ToPath(folder), ec);
+        if (!ec) {
+            std::filesystem::create_directories(directory, ec);
+        }
+        if (ec || !std::filesystem::is_directory(directory, ec)) {
+            return Fail(L"The folder for the pictures cannot be created: " + folder);
+        }
+
+        std::vector<std::filesystem::path> written;
+        InvokeResult result = ExportInto(directory, requested, written);
+        if (!result.succeeded) {
+            for (const auto& file : written) {
+                std::filesystem::remove(file, ec);
+            }
+        }
+        return result;
+    }
+
+    InvokeResult ExportInto(const std::filesystem::path& directory, PixelSize requested,
+                            std::vector<std::filesystem::path>& written) {
+        const Reference<css::container::XIndexAccess> pages = Pages();
+        const sal_Int32 count = pages->getCount();
+        Session().AllowForSlides(count);
+        const Reference<css::document::XExporter> exporter(
+            Session().ServiceManager()->createInstanceWithContext("com.sun.star.drawing.GraphicExportFilter",
+                                                                  Session().Context()),
+            UNO_QUERY_THROW);
+        const Reference<css::document::XFilter> graphicFilter(exporter, UNO_QUERY_THROW);
+
+        for (sal_Int32 i = 0; i < count; ++i) {
+            std::wstring why;
+            if (!Session().Usable(why)) {
+                return Fail(why);
+            }
+            const Reference<css::drawing::XDrawPage> page(pages->getByIndex(i), UNO_QUERY_THROW);
+            const PixelSize size = PictureSize(page, requested);
+            const std::filesystem::path file = directory / ("Slide" + std::to_string(i + 1) + ".png");
+            std::error_code ec;
+            std::filesystem::remove(file, ec);
+            written.push_back(file);
+
+            exporter->setSourceDocument(Reference<css::lang::XComponent>(page, UNO_QUERY_THROW));
+            const css::beans::PropertyValue data[] = {
+                Property("PixelWidth", css::uno::Any(sal_Int32{size.width})),
+                Property("PixelHeight", css::uno::Any(sal_Int32{size.height}))};
+            const css::beans::PropertyValue descriptor[] = {
+                Property("URL",
+                         css::uno::Any(rtl::OUString::createFromAscii(FileUrl(file.string()).c_str()))),
+                Property("MediaType", css::uno::Any(rtl::OUString("image/png"))),
+                Property("FilterData",
+                         css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(data, 2)))};
+            const bool exported =
+                graphicFilter->filter(css::uno::Sequence<css::beans::PropertyValue>(descriptor, 3));
+
+            const std::wstring name = vellumet::FromPath(file);
+            if (!exported) {
+                return Fail(
+                    Session().Explain(L"The office could not export slide " + std::to_wstring(i + 1) + L"."));
+            }
+            const PixelSize made = ReadPngSize(file);
+            if (made.width == 0) {
+                return Fail(Session().Explain(L"The picture of slide " + std::to_wstring(i + 1) +
+                                              L" is missing or empty: " + name));
+            }
+            if (made != size) {
+                return Fail(L"The picture of slide " + std::to_wstring(i + 1) + L" has the wrong size: " +
+                            name);
+            }
+            WaitPastCreation(file);
+        }
+        return Done();
+    }
+
+    // The slide's own aspect fitted into the requested size; the request itself when the slide's
+    // size cannot be read.
+    static PixelSize PictureSize(const Reference<css::drawing::XDrawPage>& page, PixelSize requested) {
+        Reference<css::beans::XPropertySet> properties(page, UNO_QUERY);
+        sal_Int32 width = 0;
+        sal_Int32 height = 0;
+        if (!properties.is() || !(properties->getPropertyValue("Width") >>= width) ||
+            !(properties->getPropertyValue("Height") >>= height)) {
+            return requested;
+        }
+        return FitSlideSize(width, height, requested);
+    }
+
+    Reference<css::lang::XComponent> document_;
+};
+
+class PresentationsObject final : public Adapter {
+public:
+    using Adapter::Adapter;
+
+private:
+    // Open(FileName, ReadOnly, Untitled, WithWindow). The presentation is always opened read-only
+    // and without a window, whatever the flags ask.
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        std::wstring path;
+        int32_t flag = 0;
+        if ((dispId == dispid::Presentations::Open2000 || dispId == dispid::Presentations::Open) &&
+            kind == InvokeKind::Method && args.size() == 4 && TextArg(args, 0, path) &&
+            IntArg(args, 1, flag) && IntArg(args, 2, flag) && IntArg(args, 3, flag)) {
+            std::wstring error;
+            Reference<css::lang::XComponent> document = Session().OpenPresentation(path, error);
+            if (!document.is()) {
+                return Fail(error);
+            }
+            return Object(new PresentationObject(SharedSession(), document));
+        }
+        return Fail(Unknown(L"presentations", dispId, kind));
+    }
+};
+
+class ApplicationObject final : public Adapter {
+public:
+    using Adapter::Adapter;
+
+private:
+    InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
+        if (dispId == dispid::Application::Presentations && kind == InvokeKind::PropertyGet && args.empty()) {
+            return Object(new PresentationsObject(SharedSession()));
+        }
+        return Fail(Unknown(L"application", dispId, kind));
+    }
+
+    void OnLastRelease() noexcept override { Session().End(); }
+};
+
+}  // namespace
+
+AutomationObject* NewApplicationObject(std::shared_ptr<OfficeSession> session) {
+    return new ApplicationObject(std::move(session));
+}
+
+}  // namespace powerpoint

@@ -1,0 +1,26 @@
+#pragma once
+// The picture size of one slide in an export of a requested size, and the check of a written PNG.
+
+#include <cstdint>
+#include <filesystem>
+
+namespace powerpoint {
+
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const PixelSize&) const = default;
+};
+
+// The largest size with the slide's own aspect that fits within `requested`. A slide whose aspect
+// equals the requested one (within one pixel of rounding) gets exactly `requested`, so a slide is
+// never stretched. slideWidth and slideHeight are in any one unit and must be positive; the
+// requested size must be positive. Each side of the result is at least 1.
+PixelSize FitSlideSize(int64_t slideWidth, int64_t slideHeight, PixelSize requested);
+
+// The size recorded in the header of a PNG file, or {0, 0} when the file is missing, empty or
+// does not start like a PNG.
+PixelSize ReadPngSize(const std::filesystem::path& file);
+
+}  // namespace powerpoint

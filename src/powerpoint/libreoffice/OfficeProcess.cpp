@@ -1,0 +1,332 @@
+#include "powerpoint/libreoffice/OfficeProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <rtl/digest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "common/WideText.h"
+
+extern char** environ;
+
+namespace powerpoint {
+namespace {
+
+// The office names its single-instance pipe after the MD5 of the profile URL as UTF-16 code units,
+// each digest byte in hexadecimal without leading zero.
+std::string SingleInstancePipeName(const std::string& profileUrl) {
+    std::vector<sal_uInt16> units(profileUrl.begin(), profileUrl.end());  // the URL is ASCII
+    std::vector<unsigned char> bytes;
+    for (sal_uInt16 u : units) {
+        bytes.push_back(static_cast<unsigned char>(u & 0xff));
+        bytes.push_back(static_cast<unsigned char>(u >> 8));
+    }
+    sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
+    if (rtl_digest_MD5(bytes.data(), static_cast<sal_uInt32>(bytes.size()), digest, sizeof digest) !=
+        rtl_Digest_E_None) {
+        return {};
+    }
+    std::string name = "SingleOfficeIPC_";
+    for (sal_uInt8 b : digest) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%x", b);
+        name += hex;
+    }
+    return name;
+}
+
+// Makes the office start quickly and quietly: no first-start work, no restart for a new version.
+constexpr char kSeedRegistry[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+    "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+    "<item oor:path=\"/org.openoffice.Setup/Office\"><prop oor:name=\"ooSetupLastVersion\" "
+    "oor:op=\"fuse\"><value>7.4</value></prop></item>\n"
+    "<item oor:path=\"/org.openoffice.Setup/Office\"><prop oor:name=\"FirstStartWizardCompleted\" "
+    "oor:op=\"fuse\"><value>true</value></prop></item>\n"
+    "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"ShowTipOfTheDay\" "
+    "oor:op=\"fuse\"><value>false</value></prop></item>\n"
+    "<item oor:path=\"/org.openoffice.Office.Common/Save/Document\"><prop oor:name=\"CreateBackup\" "
+    "oor:op=\"fuse\"><value>false</value></prop></item>\n"
+    "</oor:items>\n";
+
+bool DropsFromEnvironment(const char* entry) {
+    for (const char* name : {"TMPDIR=", "LC_ALL=", "LC_CTYPE=", "URE_BOOTSTRAP=", "SAL_USE_VCLPLUGIN="}) {
+        if (std::strncmp(entry, name, std::strlen(name)) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// A file URL of an absolute path, every byte outside the unreserved set percent-encoded.
+std::string FileUrl(const std::string& absolutePath) {
+    std::string url = "file://";
+    for (unsigned char c : absolutePath) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
+            c == '-' || c == '_' || c == '.' || c == '~') {
+            url.push_back(static_cast<char>(c));
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            url += hex;
+        }
+    }
+    return url;
+}
+
+OfficeProcess::OfficeProcess(std::string binary, std::filesystem::path tempRoot)
+    : binary_(std::move(binary)), tempRoot_(std::move(tempRoot)) {}
+
+OfficeProcess::~OfficeProcess() {
+    Reap();
+    RemoveTraces();
+}
+
+bool OfficeProcess::Prepare(std::wstring& error) {
+    std::error_code ec;
+    std::filesystem::path root = tempRoot_;
+    if (root.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        root = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    }
+    root = std::filesystem::absolute(root, ec);
+    if (ec) {
+        error = L"The temporary folder cannot be found.";
+        return false;
+    }
+    // mkdtemp makes the folder name unique on this machine, so the pipe named after it is too.
+    std::string pattern = (root / "vellumet-office-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        error = L"The office's private folder cannot be created in " + vellumet::FromPath(root) + L".";
+        return false;
+    }
+    folder_ = pattern;
+    const std::string suffix = folder_.filename().string().substr(std::strlen("vellumet-office-"));
+    pipeName_ = "vellumet_" + std::to_string(::getpid()) + "_" + suffix;
+
+    std::filesystem::create_directories(folder_ / "profile" / "user", ec);
+    if (!ec) {
+        std::filesystem::create_directories(folder_ / "tmp", ec);
+    }
+    if (ec) {
+        error = L"The office's private folder cannot be prepared.";
+        return false;
+    }
+    std::ofstream seed(folder_ / "profile" / "user" / "registrymodifications.xcu", std::ios::binary);
+    seed << kSeedRegistry;
+    profileUrl_ = FileUrl((folder_ / "profile").string());
+    return true;
+}
+
+bool OfficeProcess::Start(std::wstring& error) {
+    if (folder_.empty() && !Prepare(error)) {
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (!reaped_) {
+            error = L"The office is still running.";
+            return false;
+        }
+    }
+
+    // Everything the child needs is built before fork: after it, only system calls.
+    std::vector<std::string> args = {
+        binary_,           "-env:UserInstallation=" + profileUrl_,
+        "--headless",      "--invisible",
+        "--nologo",        "--nodefault",
+        "--norestore",     "--nolockcheck",
+        "--nocrashreport", "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
+    std::vector<std::string> env;
+    for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+        if (!DropsFromEnvironment(*e)) {
+            env.emplace_back(*e);
+        }
+    }
+    env.push_back("TMPDIR=" + (folder_ / "tmp").string());
+    env.push_back("LC_CTYPE=C.UTF-8");
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (devNull < 0) {
+        error = L"The office cannot be started.";
+        return false;
+    }
+    const pid_t parent = ::getpid();
+    std::lock_guard lock(mutex_);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::dup2(devNull, 0);
+        ::dup2(devNull, 1);
+        ::dup2(devNull, 2);
+        ::close_range(3, ~0U, 0);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(devNull);
+    if (pid < 0) {
+        error = L"The office cannot be started.";
+        return false;
+    }
+    ::setpgid(pid, pid);  // also here, so that a kill right after fork reaches the group
+    pid_ = pid;
+    reaped_ = false;
+    return true;
+}
+
+int OfficeProcess::Poll() {
+    if (reaped_ || pid_ <= 0) {
+        return 0;
+    }
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+        info.si_pid == 0) {
+        return kRunning;
+    }
+    return info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
+}
+
+bool OfficeProcess::WaitForExit(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (Poll() == kRunning) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void OfficeProcess::Kill() noexcept {
+    std::lock_guard lock(mutex_);
+    // Until reaped, the leader's pid (and so the group id) cannot be reused.
+    if (!reaped_ && pid_ > 0) {
+        ::kill(-pid_, SIGKILL);
+    }
+}
+
+void OfficeProcess::Reap() noexcept {
+    pid_t pid;
+    {
+        std::lock_guard lock(mutex_);
+        if (reaped_ || pid_ <= 0) {
+            return;
+        }
+        ::kill(-pid_, SIGKILL);  // helpers the office left running, or the office itself
+        pid = pid_;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    std::lock_guard lock(mutex_);
+    reaped_ = true;
+}
+
+std::vector<std::filesystem::path> OfficeProcess::PipeSockets() const {
+    std::vector<std::filesystem::path> sockets;
+    if (pipeName_.empty()) {
+        return sockets;
+    }
+    const std::string uid = std::to_string(::getuid());
+    const std::string single = SingleInstancePipeName(profileUrl_);
+    for (const char* dir : {"/tmp", "/var/tmp"}) {
+        sockets.emplace_back(std::string(dir) + "/OSL_PIPE_" + uid + "_" + pipeName_);
+        if (!single.empty()) {
+            sockets.emplace_back(std::string(dir) + "/OSL_PIPE_" + uid + "_" + single);
+        }
+    }
+    return sockets;
+}
+
+void OfficeProcess::RemoveTraces() noexcept {
+    try {
+        std::error_code ec;
+        for (const auto& socket : PipeSockets()) {
+            std::filesystem::remove(socket, ec);
+        }
+        if (!folder_.empty()) {
+            std::filesystem::remove_all(folder_, ec);
+        }
+    } catch (...) {
+        // Clean-up ignores its own failures.
+    }
+}
+
+Watchdog::Watchdog(std::chrono::steady_clock::time_point deadline, std::function<bool()> check,
+                   std::function<void()> kill)
+    : check_(std::move(check)), kill_(std::move(kill)), deadline_(deadline) {
+    thread_ = std::thread([this] { Run(); });
+}
+
+Watchdog::~Watchdog() {
+    Stop();
+}
+
+void Watchdog::Rearm(std::chrono::steady_clock::time_point deadline) {
+    std::lock_guard lock(mutex_);
+    deadline_ = deadline;
+    wake_.notify_all();
+}
+
+void Watchdog::Stop() noexcept {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        wake_.notify_all();
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+Watchdog::Verdict Watchdog::Fired() const {
+    std::lock_guard lock(mutex_);
+    return verdict_;
+}
+
+void Watchdog::Run() {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        Verdict verdict = Verdict::None;
+        if (check_ && check_()) {
+            verdict = Verdict::Cancelled;
+        } else if (std::chrono::steady_clock::now() >= deadline_) {
+            verdict = Verdict::TimedOut;
+        }
+        if (verdict != Verdict::None) {
+            verdict_ = verdict;
+            lock.unlock();
+            kill_();
+            return;
+        }
+        wake_.wait_for(lock, std::chrono::milliseconds(50));
+    }
+}
+
+}  // namespace powerpoint

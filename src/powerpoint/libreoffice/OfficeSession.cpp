@@ -1,0 +1,379 @@
+#include "powerpoint/libreoffice/OfficeSession.h"
+
+#include <unistd.h>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/XDesktop.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/task/XInteractionAbort.hpp>
+#include <com/sun/star/task/XInteractionHandler.hpp>
+#include <com/sun/star/task/XInteractionRequest.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "common/WideText.h"
+
+namespace powerpoint {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+// The local UNO context of this process, made once and kept for the life of the process (its
+// teardown at exit would race the bridges' threads). Never cppu::bootstrap(): that attaches to
+// the user's own office and cannot be timed out.
+Reference<css::uno::XComponentContext> LocalContext(std::wstring& error) {
+    static std::mutex mutex;
+    static Reference<css::uno::XComponentContext>* context = nullptr;
+    std::lock_guard lock(mutex);
+    if (context == nullptr) {
+        ::setenv("URE_BOOTSTRAP", VELLUMET_URE_BOOTSTRAP, 1);
+        try {
+            context =
+                new Reference<css::uno::XComponentContext>(cppu::defaultBootstrap_InitialComponentContext());
+        } catch (const css::uno::Exception& e) {
+            error = L"UNO cannot be started: " + FromOUString(e.Message);
+            return {};
+        } catch (...) {
+            error = L"UNO cannot be started.";
+            return {};
+        }
+    }
+    return *context;
+}
+
+css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
+    css::beans::PropertyValue property;
+    property.Name = rtl::OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+// Answers every question the office asks while loading (password, repair, filter choice) with
+// "abort", and remembers what was asked. Called on a bridge thread.
+class AbortingHandler : public cppu::WeakImplHelper1<css::task::XInteractionHandler> {
+public:
+    void SAL_CALL handle(const Reference<css::task::XInteractionRequest>& request) override {
+        try {
+            const rtl::OUString type = request->getRequest().getValueTypeName();
+            {
+                std::lock_guard lock(mutex_);
+                if (asked_.empty()) {
+                    asked_ = FromOUString(type);
+                }
+            }
+            const auto continuations = request->getContinuations();
+            for (const auto& continuation : continuations) {
+                Reference<css::task::XInteractionAbort> abort(continuation, UNO_QUERY);
+                if (abort.is()) {
+                    abort->select();
+                    return;
+                }
+            }
+        } catch (...) {
+            // Nothing chosen: the office gives up on its own.
+        }
+    }
+
+    // Why the load was refused, in words; empty when nothing was asked.
+    std::wstring Reason() const {
+        std::lock_guard lock(mutex_);
+        if (asked_.empty()) {
+            return {};
+        }
+        if (asked_.find(L"Password") != std::wstring::npos) {
+            return L"it is protected by a password";
+        }
+        if (asked_.find(L"Filter") != std::wstring::npos) {
+            return L"its format is not known";
+        }
+        if (asked_.find(L"Broken") != std::wstring::npos || asked_.find(L"Repair") != std::wstring::npos) {
+            return L"it is damaged";
+        }
+        return L"the office reported " + asked_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::wstring asked_;
+};
+
+}  // namespace
+
+rtl::OUString ToOUString(std::wstring_view text) {
+    const std::u16string units = vellumet::ToUtf16(text);
+    return rtl::OUString(reinterpret_cast<const sal_Unicode*>(units.data()),
+                         static_cast<sal_Int32>(units.size()));
+}
+
+std::wstring FromOUString(const rtl::OUString& text) {
+    std::wstring out;
+    out.reserve(static_cast<size_t>(text.getLength()));
+    for (sal_Int32 i = 0; i < text.getLength();) {
+        out.push_back(static_cast<wchar_t>(text.iterateCodePoints(&i)));
+    }
+    return out;
+}
+
+OfficeSession::OfficeSession(const LibreOfficeOptions& options)
+    : options_(options),
+      process_(options.officeBinary.empty() ? std::string(VELLUMET_SOFFICE_BIN) : options.officeBinary,
+               options.tempRoot) {}
+
+OfficeSession::~OfficeSession() {
+    End();
+}
+
+std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& options, std::wstring& error,
+                                                    OfficeFootprint& footprint) {
+    std::shared_ptr<OfficeSession> session(new OfficeSession(options));
+    const bool started = session->process_.Start(error);
+    footprint.pid = session->process_.Pid();
+    footprint.privateFolder = session->process_.PrivateFolder();
+    footprint.pipeSockets = session->process_.PipeSockets();
+    if (!started) {
+        session->End();
+        return nullptr;
+    }
+    const vellumet::CancelToken* cancel = options.cancel;
+    OfficeProcess* process = &session->process_;
+    session->watchdog_ = std::make_unique<Watchdog>(
+        std::chrono::steady_clock::now() + options.startBudget,
+        [cancel] { return cancel != nullptr && cancel->IsCancelled(); }, [process] { process->Kill(); });
+    if (!session->Connect(error)) {
+        session->End();
+        return nullptr;
+    }
+    footprint.pid = session->process_.Pid();  // a restart gives a new process
+    return session;
+}
+
+bool OfficeSession::Connect(std::wstring& error) {
+    const Reference<css::uno::XComponentContext> local = LocalContext(error);
+    if (!local.is()) {
+        return false;
+    }
+    const rtl::OUString where = rtl::OUString::createFromAscii(("pipe,name=" + process_.PipeName()).c_str());
+    int restarts = 0;
+    try {
+        const Reference<css::connection::XConnector> connector = css::connection::Connector::create(local);
+        const Reference<css::bridge::XBridgeFactory2> factory = css::bridge::BridgeFactory::create(local);
+        for (;;) {
+            std::wstring why;
+            if (watchdog_->Fired() != Watchdog::Verdict::None) {
+                error = Explain(L"");
+                return false;
+            }
+            const int exit = process_.Poll();
+            if (exit == OfficeProcess::kRestartRequest && restarts < 2) {
+                // A fresh profile makes the office ask for one restart.
+                ++restarts;
+                process_.Reap();
+                if (!process_.Start(error)) {
+                    return false;
+                }
+                continue;
+            }
+            if (exit != OfficeProcess::kRunning) {
+                error = L"The office stopped while starting (exit code " + std::to_wstring(exit) + L").";
+                return false;
+            }
+            Reference<css::connection::XConnection> connection;
+            try {
+                connection = connector->connect(where);
+            } catch (const css::connection::NoConnectException&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                continue;
+            }
+            const Reference<css::bridge::XBridge> bridge = factory->createBridge(
+                rtl::OUString(), "urp", connection, Reference<css::bridge::XInstanceProvider>());
+            bridge_.set(bridge, UNO_QUERY);
+            context_.set(bridge->getInstance("StarOffice.ComponentContext"), UNO_QUERY_THROW);
+            serviceManager_.set(context_->getServiceManager(), UNO_QUERY_THROW);
+            desktop_.set(serviceManager_->createInstanceWithContext("com.sun.star.frame.Desktop", context_),
+                         UNO_QUERY_THROW);
+            return true;
+        }
+    } catch (const css::uno::Exception& e) {
+        error = L"The office cannot be reached: " + Explain(e);
+    } catch (...) {
+        error = L"The office cannot be reached.";
+    }
+    return false;
+}
+
+void OfficeSession::End() noexcept {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    if (watchdog_) {
+        // A hung close or terminate is cut short too.
+        watchdog_->Rearm(std::chrono::steady_clock::now() + std::chrono::seconds(20));
+    }
+    try {
+        const bool alive = process_.Poll() == OfficeProcess::kRunning &&
+                           (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None);
+        for (auto& document : documents_) {
+            try {
+                if (!alive) {
+                    break;
+                }
+                Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+                if (closeable.is()) {
+                    closeable->close(true);
+                } else {
+                    document->dispose();
+                }
+            } catch (...) {
+                // The office is ended below whatever happened to the document.
+            }
+        }
+        documents_.clear();
+        if (alive && desktop_.is()) {
+            try {
+                Reference<css::frame::XDesktop> desktop(desktop_, UNO_QUERY);
+                if (desktop.is()) {
+                    desktop->terminate();
+                }
+            } catch (...) {
+                // Terminating drops the connection, which may be reported as an error.
+            }
+        }
+        desktop_.clear();
+        serviceManager_.clear();
+        context_.clear();
+        if (bridge_.is()) {
+            try {
+                bridge_->dispose();
+            } catch (...) {
+            }
+            bridge_.clear();
+        }
+    } catch (...) {
+        // Fall through to the kill.
+    }
+    if (process_.Pid() > 0 && !process_.WaitForExit(std::chrono::seconds(10))) {
+        process_.Kill();
+    }
+    if (watchdog_) {
+        watchdog_->Stop();
+    }
+    process_.Reap();
+    process_.RemoveTraces();
+}
+
+bool OfficeSession::Usable(std::wstring& why) const {
+    if (ended_) {
+        why = L"The office has already ended.";
+        return false;
+    }
+    if (watchdog_ && watchdog_->Fired() != Watchdog::Verdict::None) {
+        why = Explain(L"");
+        return false;
+    }
+    return true;
+}
+
+void OfficeSession::AllowForSlides(int slides) {
+    if (watchdog_ && !ended_) {
+        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget +
+                         options_.slideBudget * std::max(slides, 0));
+    }
+}
+
+std::wstring OfficeSession::Explain(const css::uno::Exception& e) const {
+    const std::wstring message = FromOUString(e.Message);
+    return Explain(message.empty() ? L"The office reported an error." : L"The office reported: " + message);
+}
+
+std::wstring OfficeSession::Explain(const std::wstring& fallback) const {
+    const Watchdog::Verdict verdict = watchdog_ ? watchdog_->Fired() : Watchdog::Verdict::None;
+    if (verdict == Watchdog::Verdict::Cancelled) {
+        return L"The export was cancelled; the office was stopped.";
+    }
+    if (verdict == Watchdog::Verdict::TimedOut) {
+        return L"The office did not finish in time and was stopped.";
+    }
+    return fallback.empty() ? std::wstring(L"The office failed.") : fallback;
+}
+
+Reference<css::lang::XComponent> OfficeSession::OpenPresentation(const std::wstring& path,
+                                                                 std::wstring& error) {
+    if (!Usable(error)) {
+        return {};
+    }
+    // What can be known without the office is refused before it: an empty file would load as a new
+    // blank presentation.
+    std::error_code ec;
+    const std::filesystem::path file = std::filesystem::absolute(vellumet::ToPath(path), ec);
+    const auto status = std::filesystem::status(file, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        error = L"The presentation cannot be found: " + path;
+        return {};
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = L"The presentation is not a file: " + path;
+        return {};
+    }
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec || ::access(file.c_str(), R_OK) != 0) {
+        error = L"The presentation cannot be read: " + path;
+        return {};
+    }
+    if (size == 0) {
+        error = L"The presentation is empty: " + path;
+        return {};
+    }
+
+    rtl::Reference<AbortingHandler> handler(new AbortingHandler);
+    const std::wstring cannot = L"The presentation cannot be opened: " + path;
+    try {
+        const css::beans::PropertyValue properties[] = {
+            Property("ReadOnly", css::uno::Any(true)), Property("Hidden", css::uno::Any(true)),
+            Property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+            Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE)),
+            Property("InteractionHandler",
+                     css::uno::Any(Reference<css::task::XInteractionHandler>(handler.get())))};
+        const rtl::OUString url = rtl::OUString::createFromAscii(FileUrl(file.string()).c_str());
+        Reference<css::lang::XComponent> document = desktop_->loadComponentFromURL(
+            url, "_blank", 0, css::uno::Sequence<css::beans::PropertyValue>(properties, 5));
+        if (!document.is()) {
+            const std::wstring reason = handler->Reason();
+            error = Explain(reason.empty() ? cannot : cannot + L" (" + reason + L")");
+            return {};
+        }
+        documents_.push_back(document);
+        Reference<css::lang::XServiceInfo> info(document, UNO_QUERY);
+        if (!info.is() || !info->supportsService("com.sun.star.presentation.PresentationDocument")) {
+            error = L"The file is not a presentation: " + path;
+            return {};
+        }
+        return document;
+    } catch (const css::uno::Exception& e) {
+        const std::wstring reason = handler->Reason();
+        error = Explain(reason.empty() ? cannot + L" (" + FromOUString(e.Message) + L")"
+                                       : cannot + L" (" + reason + L")");
+    } catch (...) {
+        error = Explain(cannot);
+    }
+    return {};
+}
+
+}  // namespace powerpoint

@@ -1,0 +1,183 @@
+#include "OfficeTestSupport.h"
+
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "common/WideText.h"
+#include "powerpoint/DispatchIds.h"
+#include "powerpoint/SlideExport.h"
+
+namespace powerpoint::test {
+
+std::filesystem::path CorpusDir() {
+    return VELLUMET_CORPUS_DIR;
+}
+
+bool OfficeInstalled() {
+    return ::access(VELLUMET_SOFFICE_BIN, X_OK) == 0;
+}
+
+std::vector<CorpusEntry> ReadCatalogue() {
+    std::vector<CorpusEntry> entries;
+    std::ifstream in(CorpusDir() / "CATALOGUE.tsv");
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::stringstream row(line);
+        std::string cell;
+        while (std::getline(row, cell, '\t')) {
+            cells.push_back(cell);
+        }
+        if (cells.size() < 9) {
+            continue;
+        }
+        CorpusEntry entry;
+        entry.file = cells[0];
+        entry.opens = cells[6] == "yes";
+        entry.slides = cells[7].empty() ? 0 : std::stoi(cells[7]);
+        std::sscanf(cells[8].c_str(), "%lf x %lf", &entry.pageWidth, &entry.pageHeight);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+void OfficeTest::SetUp() {
+    char pattern[] = "/tmp/vellumet-office-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    officeRoot_ = root_ / "office";
+    std::filesystem::create_directories(officeRoot_);
+}
+
+void OfficeTest::TearDown() {
+    EXPECT_TRUE(ChildProcesses().empty()) << "an office process survived";
+    std::error_code ec;
+    EXPECT_TRUE(std::filesystem::is_empty(officeRoot_, ec)) << "an office left its private folder behind";
+    std::filesystem::remove_all(root_, ec);
+}
+
+LibreOfficeOptions OfficeTest::Options() const {
+    LibreOfficeOptions options;
+    options.tempRoot = officeRoot_;
+    return options;
+}
+
+int OfficeTest::Export(const std::filesystem::path& source, int flags, int width, int height,
+                       std::filesystem::path& folder, const vellumet::CancelToken* cancel) {
+    folder = root_ / ("export" + std::to_string(++exports_));
+    LibreOfficeOptions options = Options();
+    options.cancel = cancel;
+    LibreOfficeServer server(options);
+    const int result = ExportSlides(flags, vellumet::FromPath(source), vellumet::FromPath(folder), width,
+                                    height, dispid::Presentations::Open, server, cancel);
+    ExpectNoTraces(server);
+    return result;
+}
+
+void OfficeTest::ExpectNoTraces(const LibreOfficeServer& server) {
+    const OfficeFootprint footprint = server.LastFootprint();
+    if (footprint.pid > 0) {
+        EXPECT_FALSE(ProcessAlive(footprint.pid)) << "office " << footprint.pid << " still runs";
+    }
+    if (!footprint.privateFolder.empty()) {
+        EXPECT_FALSE(std::filesystem::exists(footprint.privateFolder)) << footprint.privateFolder;
+    }
+    for (const auto& socket : footprint.pipeSockets) {
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(socket))) << socket;
+    }
+}
+
+std::vector<std::filesystem::path> Pictures(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> pictures;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().extension() == ".png") {
+            pictures.push_back(entry.path());
+        }
+    }
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
+
+std::vector<std::filesystem::path> ExpectedPictures(const std::filesystem::path& folder, int count) {
+    std::vector<std::filesystem::path> pictures;
+    for (int i = 1; i <= count; ++i) {
+        pictures.push_back(folder / ("Slide" + std::to_string(i) + ".png"));
+    }
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
+
+double DifferingShare(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) {
+        return 1.0;
+    }
+    const QImage x = a.convertToFormat(QImage::Format_RGB888);
+    const QImage y = b.convertToFormat(QImage::Format_RGB888);
+    long differing = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const uchar* p = x.constScanLine(row);
+        const uchar* q = y.constScanLine(row);
+        for (int col = 0; col < x.width(); ++col) {
+            if (p[3 * col] != q[3 * col] || p[3 * col + 1] != q[3 * col + 1] ||
+                p[3 * col + 2] != q[3 * col + 2]) {
+                ++differing;
+            }
+        }
+    }
+    return static_cast<double>(differing) / (static_cast<double>(x.width()) * x.height());
+}
+
+std::string HashOf(const std::filesystem::path& file) {
+    QFile in(QString::fromStdString(file.string()));
+    if (!in.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QCryptographicHash::hash(in.readAll(), QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+bool ProcessAlive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return false;
+    }
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+std::vector<pid_t> ChildProcesses() {
+    std::vector<pid_t> children;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) {
+            continue;
+        }
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == ::getpid()) {
+            children.push_back(static_cast<pid_t>(std::stoi(name)));
+        }
+    }
+    return children;
+}
+
+}  // namespace powerpoint::test

@@ -1,0 +1,71 @@
+#pragma once
+// Helpers of the tests that run the real office: the corpus, private folders, the check that an
+// office left nothing behind, and picture comparisons.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "powerpoint/libreoffice/LibreOfficeServer.h"
+
+namespace powerpoint::test {
+
+std::filesystem::path CorpusDir();
+bool OfficeInstalled();
+
+// Skips the test when the office or the corpus is missing.
+#define SKIP_WITHOUT_OFFICE()                                                              \
+    do {                                                                                   \
+        if (!::powerpoint::test::OfficeInstalled()) {                                      \
+            GTEST_SKIP() << "soffice.bin is not installed";                                \
+        }                                                                                  \
+        if (!std::filesystem::exists(::powerpoint::test::CorpusDir() / "CATALOGUE.tsv")) { \
+            GTEST_SKIP() << "the presentation corpus is not present";                      \
+        }                                                                                  \
+    } while (false)
+
+// One row of the corpus catalogue.
+struct CorpusEntry {
+    std::string file;
+    bool opens = false;
+    int slides = 0;
+    double pageWidth = 0;  // points
+    double pageHeight = 0;
+};
+std::vector<CorpusEntry> ReadCatalogue();
+
+// A private folder for one test: the office's temporary root and the export folders. Checks at the
+// end that every office left its folder empty and that no child process of this test survives.
+class OfficeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    LibreOfficeOptions Options() const;
+    // Runs the whole conversation on `source` into a new folder under the test's folder.
+    int Export(const std::filesystem::path& source, int flags, int width, int height,
+               std::filesystem::path& folder, const vellumet::CancelToken* cancel = nullptr);
+    // Asserts that the office started last by `server` is gone without a trace.
+    void ExpectNoTraces(const LibreOfficeServer& server);
+
+    std::filesystem::path root_;
+    std::filesystem::path officeRoot_;
+    int exports_ = 0;
+};
+
+// The PNG pictures of a folder, by name.
+std::vector<std::filesystem::path> Pictures(const std::filesystem::path& folder);
+// "SlideN.png" for N = 1..count, in that order.
+std::vector<std::filesystem::path> ExpectedPictures(const std::filesystem::path& folder, int count);
+// Share of pixels that differ (in RGB) between two pictures of equal size; 1 when sizes differ.
+double DifferingShare(const QImage& a, const QImage& b);
+std::string HashOf(const std::filesystem::path& file);
+bool ProcessAlive(pid_t pid);
+// Processes whose parent is this test process.
+std::vector<pid_t> ChildProcesses();
+
+}  // namespace powerpoint::test
