@@ -1,0 +1,329 @@
+#include "cli/CommandLine.h"
+
+#include <cstdio>
+#include <new>
+
+#include "common/WideText.h"
+
+#ifndef VELLUMET_VERSION
+#define VELLUMET_VERSION "unknown"
+#endif
+
+namespace vellumet::cli {
+
+namespace {
+
+enum class OptionId {
+    Device,
+    OutputDir,
+    OmitBackground,
+    KeepBackground,
+    OmitShadow,
+    KeepShadow,
+    TwoPerPage,
+    OnePerPage,
+    Quiet,
+    ListDevices,
+    Help,
+    Version,
+};
+
+struct OptionSpec {
+    OptionId id;
+    char shortName;  // 0 when the option has only a long name
+    const char* longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {OptionId::Device, 'd', "device", true},
+    {OptionId::OutputDir, 'o', "output-dir", true},
+    {OptionId::OmitBackground, 0, "omit-background", false},
+    {OptionId::KeepBackground, 0, "keep-background", false},
+    {OptionId::OmitShadow, 0, "omit-shadow", false},
+    {OptionId::KeepShadow, 0, "keep-shadow", false},
+    {OptionId::TwoPerPage, '2', "two-per-page", false},
+    {OptionId::OnePerPage, '1', "one-per-page", false},
+    {OptionId::Quiet, 'q', "quiet", false},
+    {OptionId::ListDevices, 0, "list-devices", false},
+    {OptionId::Help, 'h', "help", false},
+    {OptionId::Version, 0, "version", false},
+};
+
+const OptionSpec* FindShort(char name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName != 0 && spec.shortName == name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindLong(std::string_view name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (name == spec.longName) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+wchar_t FoldAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UnknownDeviceError(std::wstring_view name) {
+    std::string error = "unknown device \"" + ToNative(name) + "\"; the devices are:";
+    for (const DeviceScheme& row : kDeviceSchemes) {
+        error += "\n  ";
+        error += ToNative(row.schemeName);
+    }
+    return error;
+}
+
+// Applies one option; `value` is its argument when it takes one. Returns an error text or "".
+std::string Apply(const OptionSpec& spec, const std::string& value, CommandLine& line) {
+    switch (spec.id) {
+        case OptionId::Device: {
+            const std::wstring name = FromNative(value);
+            const DeviceScheme* row = FindDevice(name);
+            if (row == nullptr) {
+                return UnknownDeviceError(name);
+            }
+            line.device = row->schemeName;
+            break;
+        }
+        case OptionId::OutputDir:
+            line.outputFolder = FromNative(value);
+            break;
+        case OptionId::OmitBackground:
+            line.omitBackground = true;
+            break;
+        case OptionId::KeepBackground:
+            line.omitBackground = false;
+            break;
+        case OptionId::OmitShadow:
+            line.omitShadow = true;
+            break;
+        case OptionId::KeepShadow:
+            line.omitShadow = false;
+            break;
+        case OptionId::TwoPerPage:
+            line.twoSlidesPerPage = true;
+            break;
+        case OptionId::OnePerPage:
+            line.twoSlidesPerPage = false;
+            break;
+        case OptionId::Quiet:
+            line.quiet = true;
+            break;
+        case OptionId::ListDevices:
+            line.action = Action::ListDevices;
+            break;
+        case OptionId::Help:
+            line.action = Action::Help;
+            break;
+        case OptionId::Version:
+            line.action = Action::Version;
+            break;
+    }
+    return {};
+}
+
+// The whole parse; may throw std::bad_alloc, which the caller turns into an error.
+ParseResult Parse(const std::vector<std::string>& args) {
+    ParseResult result;
+    CommandLine& line = result.line;
+    // Help, version and the device list end the parse at once: what follows them does not matter.
+    auto finished = [&line] { return line.action != Action::Convert; };
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size() && !finished(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            line.inputs.push_back(FromNative(arg));
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+
+        if (arg[1] == '-') {
+            // --name or --name=value
+            const size_t equals = arg.find('=');
+            const std::string name =
+                arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            const OptionSpec* spec = FindLong(name);
+            if (spec == nullptr) {
+                result.error = "unknown option '--" + name + "'";
+                return result;
+            }
+            std::string value;
+            if (equals != std::string::npos) {
+                if (!spec->takesValue) {
+                    result.error = "option '--" + name + "' takes no value";
+                    return result;
+                }
+                value = arg.substr(equals + 1);
+            } else if (spec->takesValue) {
+                if (i + 1 >= args.size()) {
+                    result.error = "option '--" + name + "' needs a value";
+                    return result;
+                }
+                value = args[++i];
+            }
+            result.error = Apply(*spec, value, line);
+            if (!result.error.empty()) {
+                return result;
+            }
+            continue;
+        }
+
+        // One or more bundled short options; one that takes a value ends the bundle.
+        for (size_t k = 1; k < arg.size() && !finished(); ++k) {
+            const OptionSpec* spec = FindShort(arg[k]);
+            if (spec == nullptr) {
+                result.error = std::string("unknown option '-") + arg[k] + "'";
+                return result;
+            }
+            std::string value;
+            if (spec->takesValue) {
+                if (k + 1 < arg.size()) {
+                    value = arg.substr(k + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    result.error = std::string("option '-") + arg[k] + "' needs a value";
+                    return result;
+                }
+                k = arg.size();
+            }
+            result.error = Apply(*spec, value, line);
+            if (!result.error.empty()) {
+                return result;
+            }
+        }
+    }
+
+    if (line.action == Action::Convert && line.inputs.empty()) {
+        result.error = "no presentation or picture folder given";
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    try {
+        return Parse(args);
+    } catch (const std::bad_alloc&) {
+        ParseResult result;
+        result.error = "out of memory";
+        return result;
+    }
+}
+
+const DeviceScheme* FindDevice(std::wstring_view name) {
+    for (const DeviceScheme& row : kDeviceSchemes) {
+        if (name == row.schemeName) {
+            return &row;
+        }
+    }
+    const DeviceScheme* found = nullptr;
+    for (const DeviceScheme& row : kDeviceSchemes) {
+        if (EqualIgnoringCase(name, row.schemeName)) {
+            if (found != nullptr) {
+                return nullptr;
+            }
+            found = &row;
+        }
+    }
+    return found;
+}
+
+std::wstring DeviceForRemembered(std::wstring_view scheme) {
+    for (const DeviceScheme& row : kDeviceSchemes) {
+        const std::wstring_view name = row.schemeName;
+        if (name.size() >= scheme.size() && EqualIgnoringCase(name.substr(0, scheme.size()), scheme)) {
+            return row.schemeName;
+        }
+    }
+    return settings::kDefaultScheme;
+}
+
+bool NeedsRemembered(const CommandLine& line) {
+    return !line.device || !line.outputFolder || !line.omitBackground || !line.omitShadow ||
+           !line.twoSlidesPerPage;
+}
+
+settings::SettingsChoice ApplyRemembered(const CommandLine& line,
+                                         const settings::SettingsChoice& remembered) {
+    settings::SettingsChoice choice;
+    choice.scheme = line.device ? *line.device : DeviceForRemembered(remembered.scheme);
+    choice.outputFolder = line.outputFolder.value_or(remembered.outputFolder);
+    choice.omitBackground = line.omitBackground.value_or(remembered.omitBackground);
+    choice.omitShadow = line.omitShadow.value_or(remembered.omitShadow);
+    choice.twoSlidesPerPage = line.twoSlidesPerPage.value_or(remembered.twoSlidesPerPage);
+    return choice;
+}
+
+std::string UsageText() {
+    return "Usage: vellumet-convert [OPTIONS] INPUT...\n"
+           "Turns presentations into PDF files of page pictures for an e-book reader.\n"
+           "\n"
+           "INPUT is a presentation (.ppt, .pptx, .odp, or anything else LibreOffice Impress opens),\n"
+           "written as <base name>.pdf, or a folder of exported slide pictures (*.png, in the order\n"
+           "they were written), written as <folder name>.pdf.\n"
+           "\n"
+           "  -d, --device NAME        a device of --list-devices (default: the remembered choice,\n"
+           "                           else \"Amazon Kindle DX\")\n"
+           "  -o, --output-dir DIR     folder for the PDF files (default: the remembered output folder)\n"
+           "      --omit-background | --keep-background\n"
+           "                           leave out the background graphics of the slide masters\n"
+           "      --omit-shadow | --keep-shadow\n"
+           "                           switch shadows off on every shape and all text\n"
+           "  -2, --two-per-page | -1, --one-per-page\n"
+           "                           two slides share a page, or one slide per page\n"
+           "  -q, --quiet              no progress display\n"
+           "      --list-devices       print the device list with page sizes and exit\n"
+           "  -h, --help               print this help and exit\n"
+           "      --version            print the version and exit\n"
+           "\n"
+           "Options left out take the choices last made in the Vellumet dialog; this command never\n"
+           "changes them. The path of every PDF written goes to standard output.\n"
+           "\n"
+           "Exit status: 0 every input converted; 1 no usable LibreOffice; 2 usage error; 3 an input\n"
+           "could not be converted; 4 the PDF could not be generated; 5 the PDF could not be saved\n"
+           "(the first failure counts); 130 interrupted; 143 terminated.\n";
+}
+
+std::string VersionText() {
+    return std::string(kProgramName) + " " + VELLUMET_VERSION + "\n";
+}
+
+std::string DeviceListText() {
+    std::string text;
+    for (const DeviceScheme& row : kDeviceSchemes) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%-20s %5d x %d\n", ToNative(row.schemeName).c_str(),
+                      static_cast<int>(row.pageWidth), static_cast<int>(row.pageHeight));
+        text += line;
+    }
+    return text;
+}
+
+}  // namespace vellumet::cli

@@ -1,0 +1,255 @@
+#include "cli/ConvertCommand.h"
+
+#include <unistd.h>
+
+#include <exception>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "app/ConvertChecks.h"
+#include "cli/PictureFolder.h"
+#include "cli/TerminalHost.h"
+#include "common/WideText.h"
+#include "job/JobMessages.h"
+#include "job/SlidePictures.h"
+#include "job/TempFolder.h"
+
+namespace vellumet::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The office, with a presentation that cannot be read refused before the office is started: the
+// job then reports it as a file it cannot convert.
+class CheckedExporter : public SlideExporter {
+public:
+    explicit CheckedExporter(SlideExporter* office) : office_(office) {}
+
+    int GetPowerPointVersion() override { return office_ != nullptr ? office_->GetPowerPointVersion() : 0; }
+
+    int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
+                     int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
+                     const CancelToken* cancel) override {
+        std::error_code error;
+        const fs::path source = ToPath(sourcePath);
+        if (office_ == nullptr || !fs::is_regular_file(source, error) ||
+            ::access(source.c_str(), R_OK) != 0) {
+            return -1;
+        }
+        return office_->ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight, openDispId,
+                                     cancel);
+    }
+
+private:
+    SlideExporter* office_;
+};
+
+// `path` made absolute and normal, without a trailing separator (except for the root itself).
+fs::path Normalised(const fs::path& path) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error);
+    if (error) {
+        absolute = path;
+    }
+    absolute = absolute.lexically_normal();
+    if (!absolute.has_filename() && absolute.has_relative_path()) {
+        absolute = absolute.parent_path();
+    }
+    return absolute;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+    if (a == b) {
+        return true;
+    }
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+}
+
+std::string Quoted(const std::wstring& text) {
+    return "\"" + ToNative(text) + "\"";
+}
+
+}  // namespace
+
+bool PlanInputs(const std::vector<std::wstring>& inputs, const std::wstring& outputFolder,
+                std::vector<PlannedInput>& plan, std::string& error) {
+    plan.clear();
+    for (const std::wstring& input : inputs) {
+        const fs::path source = Normalised(ToPath(input));
+        std::error_code ignored;
+        PlannedInput planned;
+        planned.source = FromPath(source);
+        planned.pictureFolder = fs::is_directory(source, ignored);
+        const std::wstring name =
+            planned.pictureFolder ? FromPath(source.filename()) : GetBaseName(planned.source);
+        if (name.empty()) {
+            error = "cannot name a PDF after " + Quoted(input);
+            return false;
+        }
+        planned.outputPath = outputFolder + name + L".pdf";
+        plan.push_back(std::move(planned));
+    }
+
+    // Nothing a run writes may replace an input or the PDF of another input.
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const fs::path output = ToPath(plan[i].outputPath);
+        for (size_t k = 0; k < plan.size(); ++k) {
+            if (k < i && plan[k].outputPath == plan[i].outputPath) {
+                error = Quoted(plan[k].source) + " and " + Quoted(plan[i].source) +
+                        " would both be written to " + Quoted(plan[i].outputPath);
+                return false;
+            }
+            if (SameFile(ToPath(plan[k].source), output)) {
+                error = Quoted(plan[k].source) + " would be replaced by the PDF of " + Quoted(plan[i].source);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+int ExitStatusForResult(int jobResult) {
+    switch (jobResult) {
+        case JobResult::Succeeded:
+            return kExitSuccess;
+        case JobResult::Cancelled:
+            return kExitInterrupted;
+        case JobResult::NoOffice:
+        case JobResult::NoPictures:
+        case JobResult::ComposeFailed:
+        case JobResult::SaveFailed:
+            return -jobResult;
+        default:
+            return -JobResult::ComposeFailed;
+    }
+}
+
+ConvertCommand::ConvertCommand(const CommandServices& services) : services_(services) {}
+
+void ConvertCommand::Print(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+int ConvertCommand::UsageError(const std::string& error) {
+    Print(services_.err, std::string(kProgramName) + ": " + error + "\nTry '" + kProgramName +
+                             " --help' for more information.\n");
+    return kExitUsage;
+}
+
+bool ConvertCommand::Parse(const std::vector<std::string>& args) {
+    ParseResult result = ParseCommandLine(args);
+    if (!result.ok) {
+        UsageError(result.error);
+        return false;
+    }
+    line_ = std::move(result.line);
+    parsed_ = true;
+    return true;
+}
+
+int ConvertCommand::Run() {
+    if (!parsed_) {
+        return kExitUsage;
+    }
+    try {
+        switch (line_.action) {
+            case Action::Help:
+                Print(services_.out, UsageText());
+                return kExitSuccess;
+            case Action::Version:
+                Print(services_.out, VersionText());
+                return kExitSuccess;
+            case Action::ListDevices:
+                Print(services_.out, DeviceListText());
+                return kExitSuccess;
+            case Action::Convert:
+                break;
+        }
+        return RunConversions();
+    } catch (const std::exception& error) {
+        // Allocation failures and file-system errors outside the job.
+        Print(services_.err, std::string(kProgramName) + ": " + error.what() + "\n");
+        return ExitStatusForResult(JobResult::ComposeFailed);
+    }
+}
+
+int ConvertCommand::RunConversions() {
+    settings::SettingsChoice remembered;
+    if (NeedsRemembered(line_)) {
+        remembered = settings::ReadSettings(services_.store);
+    }
+    const settings::SettingsChoice choice = ApplyRemembered(line_, remembered);
+
+    // Convert's checks, on the folder made absolute: "/" is the only separator here, so a folder
+    // ending in "\" gets a "/" too.
+    std::wstring outputFolder = choice.outputFolder;
+    if (!outputFolder.empty()) {
+        outputFolder = FromPath(Normalised(ToPath(outputFolder)));
+        if (outputFolder.back() != L'/') {
+            outputFolder += L'/';
+        }
+    }
+    for (const std::wstring& input : line_.inputs) {
+        const std::wstring refusal = CheckConvertInputs(input, outputFolder);
+        if (!refusal.empty()) {
+            Print(services_.err, ToNative(refusal) + "\n");
+            return kExitUsage;
+        }
+    }
+
+    std::vector<PlannedInput> plan;
+    std::string planError;
+    if (!PlanInputs(line_.inputs, outputFolder, plan, planError)) {
+        return UsageError(planError);
+    }
+
+    int status = kExitSuccess;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        std::wstring label = GetFileName(plan[i].source);
+        if (plan.size() > 1) {
+            label = L"(" + std::to_wstring(i + 1) + L"/" + std::to_wstring(plan.size()) + L") " + label;
+        }
+        const int result = ConvertOne(plan[i], choice, outputFolder, label);
+        if (result == JobResult::Succeeded) {
+            Print(services_.out, ToNative(plan[i].outputPath) + "\n");
+        } else if (status == kExitSuccess) {
+            status = ExitStatusForResult(result);
+        }
+        if (result == JobResult::Cancelled ||
+            (services_.cancel != nullptr && services_.cancel->IsCancelled())) {
+            cancelled_ = true;
+            return kExitInterrupted;
+        }
+    }
+    return status;
+}
+
+int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
+                               const std::wstring& outputFolder, const std::wstring& label) {
+    ConversionSettings settings;
+    settings.sourcePath = input.source;
+    settings.schemeName = choice.scheme;
+    settings.outputFolder = outputFolder;
+    settings.omitBackground = choice.omitBackground ? 1 : 0;
+    settings.omitShadow = choice.omitShadow ? 1 : 0;
+    settings.twoSlidesPerPage = choice.twoSlidesPerPage ? 1 : 0;
+    settings.tempFolder = MakeTempFolderName();
+
+    TerminalHost host(services_.err, services_.errIsTerminal && !line_.quiet, label, services_.cancel);
+    if (input.pictureFolder) {
+        return ComposePictureFolder(settings, input.outputPath, host, services_.compose);
+    }
+    CheckedExporter exporter(services_.exporter);
+    ConversionJob job;
+    job.settings = settings;
+    job.host = &host;
+    job.exporter = &exporter;
+    job.compose = services_.compose;
+    return ConversionThreadProc(&job);
+}
+
+}  // namespace vellumet::cli

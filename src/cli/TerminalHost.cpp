@@ -1,0 +1,148 @@
+#include "cli/TerminalHost.h"
+
+#include <chrono>
+#include <exception>
+#include <utility>
+
+#include "common/WideText.h"
+
+namespace vellumet::cli {
+
+namespace {
+
+constexpr std::chrono::milliseconds kTickPeriod{200};
+constexpr int32_t kBarWidth = 30;
+constexpr size_t kLabelWidth = 40;
+
+std::string ShortLabel(const std::wstring& label) {
+    if (label.size() <= kLabelWidth) {
+        return ToNative(label);
+    }
+    return "..." + ToNative(std::wstring_view(label).substr(label.size() - (kLabelWidth - 3)));
+}
+
+}  // namespace
+
+int32_t AdvanceProgress(int32_t position, int32_t step) {
+    const int32_t sum = position + step;
+    return sum > 100 ? sum % 100 + 75 : sum;
+}
+
+TerminalHost::TerminalHost(std::FILE* err, bool showBar, std::wstring label, const CancelToken* cancel)
+    : err_(err), showBar_(showBar), label_(ShortLabel(label)), cancel_(cancel) {}
+
+TerminalHost::~TerminalHost() {
+    StopTicker();
+}
+
+void TerminalHost::BeginBusy() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        busy_ = true;
+        position_ = 0;
+        step_ = 1;
+        if (showBar_) {
+            DrawBar();
+        }
+    }
+    if (ticker_.joinable()) {
+        return;
+    }
+    try {
+        ticker_ = std::thread(&TerminalHost::TickerLoop, this);
+    } catch (const std::exception&) {
+        // Without a ticker the bar only moves when the job sets it.
+    }
+}
+
+void TerminalHost::EndBusy() {
+    StopTicker();
+    std::lock_guard<std::mutex> lock(mutex_);
+    ClearBar();
+}
+
+void TerminalHost::ShowMessage(const std::wstring& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ClearBar();
+    std::string line;
+    try {
+        line = ToNative(text);
+    } catch (const std::exception&) {
+        line = "(message lost: out of memory)";
+    }
+    line.push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), err_);
+    std::fflush(err_);
+}
+
+int32_t TerminalHost::ProgressPosition() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return position_;
+}
+
+void TerminalHost::SetProgressPosition(int32_t position) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    position_ = position < 0 ? 0 : (position > 100 ? 100 : position);
+    if (showBar_ && busy_) {
+        DrawBar();
+    }
+}
+
+void TerminalHost::SetProgressStep(int32_t step) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    step_ = step;
+}
+
+void TerminalHost::TickerLoop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (busy_) {
+        if (wake_.wait_for(lock, kTickPeriod, [this] { return !busy_; })) {
+            break;
+        }
+        position_ = AdvanceProgress(position_, step_);
+        if (showBar_) {
+            DrawBar();
+        }
+    }
+}
+
+void TerminalHost::StopTicker() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        busy_ = false;
+    }
+    wake_.notify_all();
+    if (ticker_.joinable()) {
+        ticker_.join();
+    }
+}
+
+void TerminalHost::DrawBar() {
+    try {
+        const int32_t filled = position_ * kBarWidth / 100;
+        std::string line = "\r" + label_ + " [";
+        line.append(static_cast<size_t>(filled), '#');
+        line.append(static_cast<size_t>(kBarWidth - filled), ' ');
+        line += "]";
+        if (cancel_ != nullptr && cancel_->IsCancelled()) {
+            line += " stopping";
+        }
+        line += "\x1b[K";
+        std::fwrite(line.data(), 1, line.size(), err_);
+        std::fflush(err_);
+        barShown_ = true;
+    } catch (const std::exception&) {
+        // A bar that cannot be drawn is skipped.
+    }
+}
+
+void TerminalHost::ClearBar() {
+    if (!barShown_) {
+        return;
+    }
+    std::fputs("\r\x1b[K", err_);
+    std::fflush(err_);
+    barShown_ = false;
+}
+
+}  // namespace vellumet::cli

@@ -1,0 +1,62 @@
+#pragma once
+// The job's host on a terminal: messages go to the error stream as lines of their own, and while
+// the job is busy a progress bar is redrawn there every 200 ms when the stream is a terminal.
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/CancelToken.h"
+#include "job/ConversionHost.h"
+
+namespace vellumet::cli {
+
+// The progress position after one tick: position + step, and once that exceeds 100,
+// (sum mod 100) + 75, so the bar keeps moving until the job ends.
+int32_t AdvanceProgress(int32_t position, int32_t step);
+
+class TerminalHost : public ConversionHost {
+public:
+    // err: where messages and the bar go; it must outlive the host. showBar: draw the bar (only
+    // sensible on a terminal). label: the text in front of the bar. cancel: may be null; must
+    // outlive the host.
+    TerminalHost(std::FILE* err, bool showBar, std::wstring label, const CancelToken* cancel);
+    // Stops the ticker if EndBusy was never called.
+    ~TerminalHost() override;
+
+    TerminalHost(const TerminalHost&) = delete;
+    TerminalHost& operator=(const TerminalHost&) = delete;
+
+    void BeginBusy() override;
+    void EndBusy() override;
+    void ShowMessage(const std::wstring& text) override;
+    int32_t ProgressPosition() override;
+    void SetProgressPosition(int32_t position) override;
+    void SetProgressStep(int32_t step) override;
+    const CancelToken* Cancellation() const override { return cancel_; }
+
+private:
+    void TickerLoop();
+    void StopTicker();
+    // Both with mutex_ held.
+    void DrawBar();
+    void ClearBar();
+
+    std::FILE* err_;
+    const bool showBar_;
+    const std::string label_;
+    const CancelToken* cancel_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread ticker_;
+    bool busy_ = false;
+    bool barShown_ = false;
+    int32_t position_ = 0;
+    int32_t step_ = 1;
+};
+
+}  // namespace vellumet::cli

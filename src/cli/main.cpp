@@ -1,0 +1,44 @@
+// vellumet-convert: the command-line front end. Everything but the wiring lives in ConvertCommand.
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/ConvertCommand.h"
+#include "cli/OfficeExporter.h"
+#include "cli/StopSignals.h"
+#include "imaging/ComposeDocument.h"
+
+namespace {
+
+std::unique_ptr<PDFWriter::PDF> Compose(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                        int32_t pageHeight, int32_t slidesPerPage,
+                                        const vellumet::CancelToken* cancel) {
+    return ComposeDocument(pictures, pageWidth, pageHeight, slidesPerPage, cancel);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace vellumet::cli;
+    StopSignals signals;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+
+    std::unique_ptr<vellumet::SlideExporter> office = MakeOfficeExporter(&signals.Token());
+    CommandServices services;
+    services.exporter = office.get();
+    services.compose = Compose;
+    services.cancel = &signals.Token();
+    services.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+
+    ConvertCommand command(services);
+    if (!command.Parse(args)) {
+        return kExitUsage;
+    }
+    const int status = command.Run();
+    if (command.WasCancelled() && signals.Received() != 0) {
+        return ExitStatusForSignal(signals.Received());
+    }
+    return status;
+}
