@@ -259,6 +259,9 @@ StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
         std::string why = connection ? sqlite3_errmsg(connection.get()) : sqlite3_errstr(rc);
         connection.reset();
 
+        if ((rc & 0xff) == SQLITE_BUSY) {
+            return StoreStatus::Failed;  // held by another process for too long: not a fault of the file
+        }
         if (!IsDamage(rc)) {
             ReportOnce("Vellumet: the settings file " + Quoted(file_) + " cannot be opened (" + why +
                        "); the default settings are used and changes are not kept.");

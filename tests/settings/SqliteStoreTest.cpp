@@ -192,16 +192,27 @@ TEST_F(SqliteStoreTest, FullDiskLeavesThePreviousValue) {
 }
 
 TEST_F(SqliteStoreTest, KilledWriterLeavesASoundStore) {
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
     pid_t pid = fork();
     if (pid == 0) {
         SqliteStore store(File(), [](const std::string&) {});
         for (long round = 1;; ++round) {
             registry_string<std::wstring>(kKey + L"\\Scheme", L"", 0, &store).set(std::to_wstring(round));
+            if (round == 1 && write(started[1], "x", 1) != 1) {
+                _exit(1);
+            }
         }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    // Kill the writer once it has written, somewhere in the middle of a later write.
+    char byte = 0;
+    EXPECT_EQ(read(started[0], &byte, 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+    close(started[0]);
+    close(started[1]);
+
     SqliteStore store = MakeStore();
     std::wstring last = registry_string<std::wstring>(kKey + L"\\Scheme", L"none", 2, &store).get();
     EXPECT_NE(last, L"none");
