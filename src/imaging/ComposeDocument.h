@@ -11,8 +11,17 @@
 #include "pdfwriter/PDF.h"
 
 // Returns the new document (owned by the caller; not yet finished), or null for an empty list, a
-// page size below 1, or a cancellation seen between pages. Pictures that cannot be decoded give no
-// page. slidesPerPage is 1 or 2.
+// page size below 1, a slidesPerPage other than 1 or 2, memory running out, or a cancellation seen
+// between pages (nothing is left behind). Pictures that cannot be decoded give no page, and so do
+// pictures that cannot be fitted to the page within the image limits. Uses one thread per core.
 std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                                 int32_t pageHeight, int32_t slidesPerPage,
                                                 const vellumet::CancelToken* cancel = nullptr);
+
+// The same, with the pages encoded on `threads` worker threads (0 or less: one per processor core;
+// 1: all on the calling thread). The document is identical byte for byte whatever the thread count:
+// images and pages reach it in slide order on the calling thread. At most a few pages are encoded
+// ahead of the one being added.
+std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                                int32_t pageHeight, int32_t slidesPerPage,
+                                                const vellumet::CancelToken* cancel, int32_t threads);

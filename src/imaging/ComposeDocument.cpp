@@ -1,0 +1,324 @@
+#include "imaging/ComposeDocument.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "imaging/Bitmap.h"
+#include "imaging/PageLayout.h"
+#include "pdfwriter/ImageObject.h"
+#include "pdfwriter/Page.h"
+
+namespace {
+
+using imaging::Bitmap;
+
+constexpr uint32_t kRuleColour = 0xFF808080;  // opaque grey
+constexpr double kRuleWidth = 1.0;
+constexpr int32_t kMaxThreads = 64;
+
+// What one group of slides (one page) turned into.
+struct PageResult {
+    enum class Outcome { NoPage, Page, OutOfMemory };
+    Outcome outcome = Outcome::NoPage;
+    std::unique_ptr<PDFWriter::ImageObject> image;  // encoded, not yet registered
+    imaging::Fit fit;
+    bool done = false;  // set by the worker that made it
+};
+
+// The fixed inputs of one composition; shared read-only by every worker.
+struct Job {
+    const std::vector<std::wstring>& pictures;
+    int32_t pageWidth;
+    int32_t pageHeight;
+    int32_t slidesPerPage;
+    const vellumet::CancelToken* cancel;
+
+    size_t GroupCount() const {
+        return (pictures.size() + static_cast<size_t>(slidesPerPage) - 1) /
+               static_cast<size_t>(slidesPerPage);
+    }
+    bool Cancelled() const { return cancel != nullptr && cancel->IsCancelled(); }
+};
+
+// The pair picture for pictures i and i + 1 (if any): w1 x 2*h1, the first picture on top, the
+// second stretched below it, the grey rule along the lower half's top row. Null when the first
+// picture cannot be decoded or the pair cannot be created.
+std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i) {
+    std::unique_ptr<Bitmap> first = Bitmap::Load(job.pictures[i]);
+    if (!first) {
+        return nullptr;
+    }
+    const int32_t w1 = first->Width();
+    const int32_t h1 = first->Height();
+    if (!imaging::BitmapSizeAllowed(w1, int64_t{h1} * 2)) {
+        return nullptr;
+    }
+    std::unique_ptr<Bitmap> pair = Bitmap::Create(w1, h1 * 2);
+    if (!pair) {
+        return nullptr;
+    }
+    pair->DrawPicture(*first, 0, 0, w1, h1);
+    first.reset();
+    if (i + 1 < job.pictures.size()) {
+        // An undecodable second picture leaves the lower half white.
+        if (std::unique_ptr<Bitmap> second = Bitmap::Load(job.pictures[i + 1])) {
+            pair->DrawPicture(*second, 0, h1, w1, h1);
+        }
+    }
+    pair->DrawLine(0, h1, w1, h1, kRuleColour, kRuleWidth);
+    return pair;
+}
+
+// Turns, fits, scales and encodes the page picture of one group. Everything here is local to the
+// group, so groups may run on any thread in any order.
+PageResult EncodeGroup(const Job& job, size_t group) {
+    PageResult result;
+    const size_t i = group * static_cast<size_t>(job.slidesPerPage);
+    std::unique_ptr<Bitmap> picture =
+        job.slidesPerPage == 2 ? MakePairPicture(job, i) : Bitmap::Load(job.pictures[i]);
+    if (!picture) {
+        return result;
+    }
+
+    if (imaging::NeedsQuarterTurn(picture->Width(), picture->Height(), job.pageWidth, job.pageHeight)) {
+        picture->RotateQuarter();
+    }
+    const imaging::Fit fit =
+        imaging::FitToPage(picture->Width(), picture->Height(), job.pageWidth, job.pageHeight);
+    // An image object holds at most kMaxImageSide a side; a larger fit (a page larger than that)
+    // gets no page rather than an empty image.
+    if (fit.width < 1 || fit.height < 1 || fit.width > PDFWriter::kMaxImageSide ||
+        fit.height > PDFWriter::kMaxImageSide) {
+        return result;
+    }
+    if (picture->Width() != fit.width || picture->Height() != fit.height) {
+        picture = picture->Scaled(fit.width, fit.height);
+        if (!picture) {
+            return result;
+        }
+    }
+
+    result.image = std::make_unique<PDFWriter::ImageObject>(picture.get(), L"PNG", fit.width, fit.height);
+    result.fit = fit;
+    result.outcome = PageResult::Outcome::Page;
+    return result;
+}
+
+PageResult EncodeGroupNoThrow(const Job& job, size_t group) noexcept {
+    try {
+        return EncodeGroup(job, group);
+    } catch (...) {
+        // Allocation failures (the only exceptions the libraries raise here) end the composition.
+        PageResult failed;
+        failed.outcome = PageResult::Outcome::OutOfMemory;
+        return failed;
+    }
+}
+
+// Registers the group's image, then adds its page and draws the image centred on it.
+void AddPage(PDFWriter::PDF& document, const Job& job, PageResult& result) {
+    PDFWriter::ImageObject* image = result.image.get();
+    document.RegisterImage(std::move(result.image));
+    // The document adopts the page.
+    auto* page = new PDFWriter::Page(
+        &document, {static_cast<double>(job.pageWidth), static_cast<double>(job.pageHeight)});
+    const imaging::Placement placement = imaging::CentreOnPage(result.fit, job.pageWidth, job.pageHeight);
+    image->x = placement.x;
+    image->y = placement.y;
+    page->PlaceImage(*image);
+}
+
+// Adds one group's result; false when the composition must end without a document.
+bool Consume(PDFWriter::PDF& document, const Job& job, PageResult& result) {
+    switch (result.outcome) {
+        case PageResult::Outcome::OutOfMemory:
+            return false;
+        case PageResult::Outcome::Page:
+            AddPage(document, job, result);
+            return true;
+        case PageResult::Outcome::NoPage:
+            return true;
+    }
+    return true;
+}
+
+bool ComposeOnThisThread(PDFWriter::PDF& document, const Job& job) {
+    const size_t groups = job.GroupCount();
+    for (size_t group = 0; group < groups; ++group) {
+        if (job.Cancelled()) {
+            return false;
+        }
+        PageResult result = EncodeGroupNoThrow(job, group);
+        if (!Consume(document, job, result)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Worker threads encode groups ahead of the calling thread, which adds them to the document in group
+// order. A worker takes the next group only while fewer than `window` groups are encoded or being
+// encoded beyond the last one added, so memory stays bounded by a few pages.
+class ParallelComposer {
+public:
+    ParallelComposer(const Job& job, int32_t threads)
+        : job_(job), groups_(job.GroupCount()), window_(static_cast<size_t>(threads) * 2), results_(groups_) {
+        workers_.reserve(static_cast<size_t>(threads));
+        for (int32_t t = 0; t < threads; ++t) {
+            try {
+                workers_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                break;  // fewer workers than asked; the calling thread fills in if there are none
+            }
+        }
+    }
+
+    ~ParallelComposer() {
+        Stop();
+        for (std::thread& worker : workers_) {
+            worker.join();
+        }
+    }
+
+    ParallelComposer(const ParallelComposer&) = delete;
+    ParallelComposer& operator=(const ParallelComposer&) = delete;
+
+    bool Run(PDFWriter::PDF& document) {
+        if (workers_.empty()) {
+            return ComposeOnThisThread(document, job_);
+        }
+        for (size_t group = 0; group < groups_; ++group) {
+            if (job_.Cancelled()) {
+                return false;
+            }
+            PageResult result;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [&] { return results_[group].done || aborted_; });
+                if (!results_[group].done) {
+                    return false;
+                }
+                result = std::move(results_[group]);
+                consumed_ = group + 1;
+            }
+            space_.notify_all();
+            if (!Consume(document, job_, result)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        space_.notify_all();
+        ready_.notify_all();
+    }
+
+    void Work() {
+        for (;;) {
+            size_t group = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                space_.wait(lock,
+                            [&] { return stopping_ || next_ >= groups_ || next_ < consumed_ + window_; });
+                if (stopping_ || next_ >= groups_) {
+                    return;
+                }
+                group = next_++;
+            }
+            if (job_.Cancelled()) {
+                Abort();
+                return;
+            }
+            PageResult result = EncodeGroupNoThrow(job_, group);
+            const bool outOfMemory = result.outcome == PageResult::Outcome::OutOfMemory;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                results_[group] = std::move(result);
+                results_[group].done = true;
+            }
+            ready_.notify_all();
+            if (outOfMemory) {
+                Abort();
+                return;
+            }
+        }
+    }
+
+    // Ends the composition early: the calling thread stops waiting and returns no document.
+    void Abort() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            aborted_ = true;
+            stopping_ = true;
+        }
+        space_.notify_all();
+        ready_.notify_all();
+    }
+
+    const Job& job_;
+    const size_t groups_;
+    const size_t window_;
+
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a result is done, or the composition is aborted
+    std::condition_variable space_;  // a result was consumed, or the workers must stop
+    std::vector<PageResult> results_;
+    size_t next_ = 0;      // next group a worker takes
+    size_t consumed_ = 0;  // groups added to the document
+    bool stopping_ = false;
+    bool aborted_ = false;
+    std::vector<std::thread> workers_;  // last: started after everything they use
+};
+
+int32_t ResolveThreadCount(int32_t threads, size_t groups) {
+    if (threads <= 0) {
+        threads = static_cast<int32_t>(std::min<unsigned>(std::thread::hardware_concurrency(), kMaxThreads));
+    }
+    threads = std::clamp(threads, 1, kMaxThreads);
+    return static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(threads), groups));
+}
+
+}  // namespace
+
+std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                                int32_t pageHeight, int32_t slidesPerPage,
+                                                const vellumet::CancelToken* cancel) {
+    return ComposeDocument(pictures, pageWidth, pageHeight, slidesPerPage, cancel, 0);
+}
+
+std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                                int32_t pageHeight, int32_t slidesPerPage,
+                                                const vellumet::CancelToken* cancel, int32_t threads) {
+    if (pictures.empty() || pageWidth < 1 || pageHeight < 1 || (slidesPerPage != 1 && slidesPerPage != 2)) {
+        return nullptr;
+    }
+    const Job job{pictures, pageWidth, pageHeight, slidesPerPage, cancel};
+    try {
+        auto document = std::make_unique<PDFWriter::PDF>();
+        const int32_t workers = ResolveThreadCount(threads, job.GroupCount());
+        bool complete = false;
+        if (workers <= 1) {
+            complete = ComposeOnThisThread(*document, job);
+        } else {
+            ParallelComposer composer(job, workers);
+            complete = composer.Run(*document);
+        }
+        if (!complete) {
+            return nullptr;
+        }
+        return document;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
