@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -167,6 +168,17 @@ TEST_F(SqliteStoreTest, UnreadableFileGivesDefaultsAndIsLeftAlone) {
     EXPECT_FALSE(flag.save());
     EXPECT_TRUE(std::filesystem::is_directory(File() / "not-a-file"));
     EXPECT_EQ(reports_.size(), 1u);
+}
+
+TEST_F(SqliteStoreTest, ProblemsGoToStderrOnceByDefault) {
+    std::filesystem::create_directories(File() / "not-a-file");
+    SqliteStore store(File());
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(registry_int<bool>(kKey + L"\\OmitShadow", true, 2, &store).get());
+    EXPECT_TRUE(registry_int<bool>(kKey + L"\\OmitBackground", true, 2, &store).get());
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find(File().string()), std::string::npos);
 }
 
 TEST_F(SqliteStoreTest, FullDiskLeavesThePreviousValue) {
