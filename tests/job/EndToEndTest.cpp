@@ -18,36 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs a shell command; returns its exit status and stdout.
-int RunCommand(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return -1;
-    }
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, n);
-    }
-    return ::pclose(pipe);
-}
-
 bool HaveTool(const char* name) {
     std::string ignored;
-    return RunCommand(std::string("command -v ") + name + " >/dev/null 2>&1", ignored) == 0;
-}
-
-std::string PdfInfoField(const std::string& info, const std::string& field) {
-    const size_t at = info.find(field + ":");
-    if (at == std::string::npos) {
-        return {};
-    }
-    size_t begin = at + field.size() + 1;
-    while (begin < info.size() && info[begin] == ' ') {
-        ++begin;
-    }
-    return info.substr(begin, info.find('\n', begin) - begin);
+    return jobtest::RunCommand(std::string("command -v ") + name + " >/dev/null 2>&1", ignored) == 0;
 }
 
 struct EndToEndCase {
@@ -95,11 +68,11 @@ TEST_P(JobEndToEndTest, WritesAPdfThatIndependentReadersAccept) {
     ASSERT_TRUE(fs::is_regular_file(pdf));
     const std::string quoted = "'" + pdf.string() + "'";
     std::string output;
-    EXPECT_EQ(RunCommand("qpdf --check " + quoted + " 2>&1", output), 0) << output;
-    ASSERT_EQ(RunCommand("pdfinfo " + quoted + " 2>&1", output), 0) << output;
-    EXPECT_EQ(PdfInfoField(output, "Pages"), param.pages);
-    EXPECT_EQ(PdfInfoField(output, "Page size"), param.pageSize);
-    EXPECT_EQ(PdfInfoField(output, "PDF version"), "1.4");
+    EXPECT_EQ(jobtest::RunCommand("qpdf --check " + quoted + " 2>&1", output), 0) << output;
+    ASSERT_EQ(jobtest::RunCommand("pdfinfo " + quoted + " 2>&1", output), 0) << output;
+    EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), param.pages);
+    EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), param.pageSize);
+    EXPECT_EQ(jobtest::PdfInfoField(output, "PDF version"), "1.4");
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, JobEndToEndTest,

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include <QColor>
@@ -29,6 +30,35 @@ std::vector<std::string> ScratchFolder::Entries() const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+int RunCommand(const std::string& command, std::string& output) {
+    output.clear();
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    return ::pclose(pipe);
+}
+
+std::string PdfInfoField(const std::string& info, const std::string& field) {
+    const std::string key = field + ":";
+    for (size_t line = 0; line < info.size(); line = info.find('\n', line) + 1) {
+        if (info.compare(line, key.size(), key) == 0) {
+            const size_t begin = info.find_first_not_of(' ', line + key.size());
+            return begin == std::string::npos ? std::string()
+                                              : info.substr(begin, info.find('\n', begin) - begin);
+        }
+        if (info.find('\n', line) == std::string::npos) {
+            break;
+        }
+    }
+    return {};
 }
 
 bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb) {

@@ -32,6 +32,12 @@ private:
     std::wstring path_;
 };
 
+// Runs a shell command; returns its exit status, with its standard output in `output`.
+int RunCommand(const std::string& command, std::string& output);
+
+// The value of a "Field:   value" line of pdfinfo's output; empty when the field is missing.
+std::string PdfInfoField(const std::string& info, const std::string& field);
+
 // Writes a PNG picture of the given size with QImage::save; false on failure.
 bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb = 0x3366cc);
 

@@ -1,0 +1,170 @@
+// The job with the installed LibreOffice and the real composition, on presentations of the shared
+// corpus. Labelled `office`; skipped when the office or the corpus is missing.
+
+#include <stdlib.h>
+#include <unistd.h>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "JobFakes.h"
+#include "common/WideText.h"
+#include "imaging/ComposeDocument.h"
+#include "job/ConversionJob.h"
+#include "job/JobMessages.h"
+#include "job/OfficeSlideExporter.h"
+
+namespace fs = std::filesystem;
+namespace JobResult = vellumet::JobResult;
+
+namespace {
+
+fs::path Corpus(const char* name) {
+    return fs::path(VELLUMET_CORPUS_DIR) / name;
+}
+
+// Processes whose parent is this test process.
+std::vector<int> ChildProcesses() {
+    std::vector<int> children;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The parent follows the command, which is in parentheses and may hold spaces.
+        const size_t close = line.rfind(')');
+        int parent = 0;
+        if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %*c %d", &parent) == 1 &&
+            parent == ::getpid()) {
+            children.push_back(std::stoi(name));
+        }
+    }
+    return children;
+}
+
+// Requests cancellation a fixed time after the export has begun.
+class LateCancellingExporter : public vellumet::OfficeSlideExporter {
+public:
+    LateCancellingExporter(vellumet::CancelToken& token, std::chrono::milliseconds delay)
+        : token_(token), delay_(delay) {}
+    ~LateCancellingExporter() override {
+        if (timer_.joinable()) {
+            timer_.join();
+        }
+    }
+    int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder, int32_t width,
+                     int32_t height, int32_t openDispId, const vellumet::CancelToken* cancel) override {
+        timer_ = std::thread([this] {
+            std::this_thread::sleep_for(delay_);
+            token_.RequestCancel();
+        });
+        return OfficeSlideExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
+                                                 cancel);
+    }
+
+private:
+    vellumet::CancelToken& token_;
+    std::chrono::milliseconds delay_;
+    std::thread timer_;
+};
+
+class OfficeJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vellumet::OfficeSlideExporter probe;
+        if (probe.GetPowerPointVersion() < 3) {
+            GTEST_SKIP() << "no usable LibreOffice is installed";
+        }
+        if (!fs::exists(Corpus("CATALOGUE.tsv"))) {
+            GTEST_SKIP() << "the presentation corpus is not present";
+        }
+        // The office's own private folders go under the scratch folder too, so that the check
+        // below sees everything the run left behind.
+        if (const char* old = std::getenv("TMPDIR")) {
+            oldTmpdir_ = old;
+        }
+        ::setenv("TMPDIR", vellumet::ToNative(scratch.path()).c_str(), 1);
+        fs::create_directory(vellumet::ToPath(scratch.path()) / "out");
+
+        job.settings.schemeName = L"Amazon Kindle 2";
+        job.settings.outputFolder = scratch.path() + L"/out/";
+        job.settings.tempFolder = scratch.path() + L"/PPT20091230022130";
+        job.host = &host;
+        job.exporter = &exporter;
+        job.compose = &ComposeDocument;
+    }
+    void TearDown() override {
+        if (oldTmpdir_) {
+            ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+    void ExpectOnlyOutputLeft(const std::vector<std::string>& outputs) {
+        EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"out"});
+        std::vector<std::string> written;
+        for (const auto& entry : fs::directory_iterator(vellumet::ToPath(scratch.path()) / "out")) {
+            written.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(written, outputs);
+        EXPECT_TRUE(ChildProcesses().empty()) << "an office process survived";
+    }
+
+    jobtest::ScratchFolder scratch;
+    jobtest::RecordingHost host;
+    vellumet::OfficeSlideExporter exporter;
+    vellumet::ConversionJob job;
+    std::optional<std::string> oldTmpdir_;
+};
+
+}  // namespace
+
+TEST_F(OfficeJobTest, ConvertsAPresentation) {
+    job.settings.sourcePath = vellumet::FromPath(Corpus("numbers2.ppt"));
+    job.settings.omitBackground = 1;
+    job.settings.omitShadow = 1;
+
+    ASSERT_EQ(vellumet::ConversionThreadProc(&job), JobResult::Succeeded);
+    EXPECT_TRUE(host.messages.empty());
+    ExpectOnlyOutputLeft({"numbers2.pdf"});
+
+    const std::string pdf = "'" + (vellumet::ToPath(scratch.path()) / "out" / "numbers2.pdf").string() + "'";
+    std::string output;
+    EXPECT_EQ(jobtest::RunCommand("qpdf --check " + pdf + " 2>&1", output), 0) << output;
+    ASSERT_EQ(jobtest::RunCommand("pdfinfo " + pdf + " 2>&1", output), 0) << output;
+    EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), "2");
+    EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), "560 x 750 pts");
+}
+
+TEST_F(OfficeJobTest, UnreadablePresentationIsReportedAndLeavesNothing) {
+    job.settings.sourcePath = vellumet::FromPath(Corpus("Divino_Revelado.pptx"));
+
+    EXPECT_EQ(vellumet::ConversionThreadProc(&job), JobResult::NoPictures);
+    EXPECT_EQ(host.messages,
+              (std::vector<std::wstring>{L"Can not convert the file:" + job.settings.sourcePath}));
+    EXPECT_EQ(host.events.back(), "EndBusy");
+    ExpectOnlyOutputLeft({});
+}
+
+TEST_F(OfficeJobTest, CancelDuringTheExportLeavesNothing) {
+    LateCancellingExporter cancelling(host.token, std::chrono::milliseconds(800));
+    job.exporter = &cancelling;
+    job.settings.sourcePath = vellumet::FromPath(Corpus("alterman_security.ppt"));
+
+    EXPECT_EQ(vellumet::ConversionThreadProc(&job), JobResult::Cancelled);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.events.back(), "EndBusy");
+    ExpectOnlyOutputLeft({});
+}
