@@ -44,20 +44,43 @@ std::string SingleInstancePipeName(const std::string& profileUrl) {
     return name;
 }
 
-// Makes the office start quickly and quietly: no first-start work, no restart for a new version.
-constexpr char kSeedRegistry[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
-    "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
-    "<item oor:path=\"/org.openoffice.Setup/Office\"><prop oor:name=\"ooSetupLastVersion\" "
-    "oor:op=\"fuse\"><value>7.4</value></prop></item>\n"
-    "<item oor:path=\"/org.openoffice.Setup/Office\"><prop oor:name=\"FirstStartWizardCompleted\" "
-    "oor:op=\"fuse\"><value>true</value></prop></item>\n"
-    "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"ShowTipOfTheDay\" "
-    "oor:op=\"fuse\"><value>false</value></prop></item>\n"
-    "<item oor:path=\"/org.openoffice.Office.Common/Save/Document\"><prop oor:name=\"CreateBackup\" "
-    "oor:op=\"fuse\"><value>false</value></prop></item>\n"
-    "</oor:items>\n";
+// A profile that the office takes as already set up for this version: no restart request for the
+// extension cache, no first-start work, no graphics self-test.
+std::string SeedRegistry(const std::string& buildId) {
+    std::string xcu =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+        "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+    auto item = [&xcu](const char* path, const char* name, const std::string& value) {
+        xcu += std::string("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name +
+               "\" oor:op=\"fuse\"><value>" + value + "</value></prop></item>\n";
+    };
+    item("/org.openoffice.Setup/Office", "ooSetupInstCompleted", "true");
+    item("/org.openoffice.Setup/Product", "ooSetupLastVersion", "7.4");
+    if (!buildId.empty()) {
+        item("/org.openoffice.Setup/Office", "LastCompatibilityCheckID", buildId);
+    }
+    item("/org.openoffice.Setup/L10N", "ooLocale", "en-US");
+    item("/org.openoffice.Office.Common/Misc", "FirstRun", "false");
+    item("/org.openoffice.Office.Common/Misc", "ShowTipOfTheDay", "false");
+    xcu += "</oor:items>\n";
+    return xcu;
+}
+
+// The build identifier from the versionrc beside the office program; empty when there is none.
+std::string BuildId(const std::filesystem::path& binary) {
+    std::ifstream in(binary.parent_path() / "versionrc");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("buildid=", 0) == 0) {
+            const std::string id = line.substr(8);
+            // Only plain text goes into the XML.
+            return id.find_first_of("<>&\"") == std::string::npos ? id : std::string();
+        }
+    }
+    return {};
+}
 
 bool DropsFromEnvironment(const char* entry) {
     for (const char* name : {"TMPDIR=", "LC_ALL=", "LC_CTYPE=", "URE_BOOTSTRAP=", "SAL_USE_VCLPLUGIN="}) {
@@ -124,8 +147,14 @@ bool OfficeProcess::Prepare(std::wstring& error) {
         error = L"The office's private folder cannot be prepared.";
         return false;
     }
-    std::ofstream seed(folder_ / "profile" / "user" / "registrymodifications.xcu", std::ios::binary);
-    seed << kSeedRegistry;
+    // With the extension cache stamped with this build, a fresh profile needs no restart.
+    const std::string buildId = BuildId(binary_);
+    if (!buildId.empty() &&
+        std::filesystem::create_directories(folder_ / "profile" / "user" / "extensions", ec)) {
+        std::ofstream(folder_ / "profile" / "user" / "extensions" / "buildid", std::ios::binary) << buildId;
+    }
+    std::ofstream(folder_ / "profile" / "user" / "registrymodifications.xcu", std::ios::binary)
+        << SeedRegistry(buildId);
     profileUrl_ = FileUrl((folder_ / "profile").string());
     return true;
 }
