@@ -1,0 +1,59 @@
+#include "app/DialogPrompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/AboutDlg.h"
+#include "shell/BrowseForFolder.h"
+
+namespace vellumet {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Vellumet");
+
+}  // namespace
+
+QString PresentationFilter() {
+    return QStringLiteral(
+        "PowerPoint Files (*.ppt);;"
+        "PowerPoint Files (*.pptx);;"
+        "OpenDocument Presentations (*.odp);;"
+        "All Presentations (*.ppt *.pptx *.odp)");
+}
+
+void QtDialogPrompts::ShowError(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool QtDialogPrompts::AskYesNo(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDialogPrompts::OpenPresentation(QWidget* owner, const QString& initial) {
+    QFileDialog dialog(owner, QString(), initial, PresentationFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly);
+    dialog.setDefaultSuffix(QStringLiteral("ppt"));
+    if (!initial.isEmpty()) {
+        dialog.selectFile(initial);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first();
+}
+
+int QtDialogPrompts::BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) {
+    return vellumet::BrowseForFolder(owner, initial, result);
+}
+
+void QtDialogPrompts::RunAbout(QWidget* owner) {
+    CAboutDlg about(owner);
+    about.exec();
+}
+
+}  // namespace vellumet

@@ -1,0 +1,43 @@
+#pragma once
+// The modal questions the main dialog puts to the user: message boxes, the file and folder
+// choosers and the about box. The dialog asks through this interface so that tests can answer
+// instead of a person; QtDialogPrompts is the real one.
+
+#include <QString>
+#include <string>
+
+class QWidget;
+
+namespace vellumet {
+
+class DialogPrompts {
+public:
+    virtual ~DialogPrompts() = default;
+
+    // A message with the caption "Vellumet", the error icon and an OK button, owned by `owner`;
+    // returns once dismissed.
+    virtual void ShowError(QWidget* owner, const QString& text) = 0;
+    // A question with the caption "Vellumet" and Yes and No buttons; true for Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+    // The file-open chooser for presentations, starting on `initial`; the chosen full path, or
+    // empty on cancel.
+    virtual QString OpenPresentation(QWidget* owner, const QString& initial) = 0;
+    // The folder browser (BrowseForFolder's contract).
+    virtual int BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) = 0;
+    // The about box, run modally.
+    virtual void RunAbout(QWidget* owner) = 0;
+};
+
+class QtDialogPrompts : public DialogPrompts {
+public:
+    void ShowError(QWidget* owner, const QString& text) override;
+    bool AskYesNo(QWidget* owner, const QString& text) override;
+    QString OpenPresentation(QWidget* owner, const QString& initial) override;
+    int BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) override;
+    void RunAbout(QWidget* owner) override;
+};
+
+// "PowerPoint Files (*.ppt)" first, then the other presentation formats the office reads.
+QString PresentationFilter();
+
+}  // namespace vellumet
