@@ -1,10 +1,21 @@
 #include "cli/OfficeExporter.h"
 
+#ifdef VELLUMET_HAVE_OFFICE
+#include "job/OfficeSlideExporter.h"
+#endif
+
 namespace vellumet::cli {
+
+#ifdef VELLUMET_HAVE_OFFICE
+
+std::unique_ptr<SlideExporter> MakeOfficeExporter() {
+    return std::make_unique<OfficeSlideExporter>();
+}
+
+#else
 
 namespace {
 
-// Stands in while no office exporter is built in: reports that no usable office is installed.
 class NoOffice : public SlideExporter {
 public:
     int GetPowerPointVersion() override { return 0; }
@@ -16,8 +27,10 @@ public:
 
 }  // namespace
 
-std::unique_ptr<SlideExporter> MakeOfficeExporter(const CancelToken*) {
+std::unique_ptr<SlideExporter> MakeOfficeExporter() {
     return std::make_unique<NoOffice>();
 }
+
+#endif
 
 }  // namespace vellumet::cli

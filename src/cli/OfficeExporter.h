@@ -3,13 +3,12 @@
 
 #include <memory>
 
-#include "common/CancelToken.h"
 #include "job/SlideExporter.h"
 
 namespace vellumet::cli {
 
-// The exporter over the installed LibreOffice; `cancel` (may be null, must outlive the exporter)
-// stops a running office.
-std::unique_ptr<SlideExporter> MakeOfficeExporter(const CancelToken* cancel);
+// The exporter over the installed LibreOffice, or, in a build without the office bridge, one that
+// reports that no usable office is installed.
+std::unique_ptr<SlideExporter> MakeOfficeExporter();
 
 }  // namespace vellumet::cli

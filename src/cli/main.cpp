@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
-    std::unique_ptr<vellumet::SlideExporter> office = MakeOfficeExporter(&signals.Token());
+    std::unique_ptr<vellumet::SlideExporter> office = MakeOfficeExporter();
     CommandServices services;
     services.exporter = office.get();
     services.compose = Compose;
