@@ -1,0 +1,184 @@
+// Fuzz target for the picture path: decode, quarter turn, pair stacking, scaling to a page and
+// encoding as an image object, then the same bytes through ComposeDocument as a picture file.
+//
+// Built with libFuzzer (VELLUMET_LIBFUZZER) it is a fuzzer; otherwise it is a plain program that
+// replays the files and folders named on its command line and fails on the first broken invariant.
+
+#include <stdlib.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <QtGlobal>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/WideText.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ComposeDocument.h"
+#include "imaging/PageLayout.h"
+#include "pdfwriter/ImageObject.h"
+#include "pdfwriter/Page.h"
+
+namespace {
+
+// Pictures larger than this are decoded but not composed: the fuzzer looks for faults, not for slow
+// inputs.
+constexpr int64_t kMaxFuzzPixels = 1 << 20;
+
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "broken invariant: %s\n", what);
+        std::abort();
+    }
+}
+
+// The image object's stream must inflate to exactly its declared RGB bytes.
+void CheckEncoded(const PDFWriter::ImageObject& image) {
+    const uLong expected = static_cast<uLong>(image.width) * static_cast<uLong>(image.height) * 3;
+    std::vector<uint8_t> rgb(expected + 1);
+    uLongf length = static_cast<uLongf>(rgb.size());
+    Require(uncompress(rgb.data(), &length, image.stream.Data(), static_cast<uLong>(image.stream.Length())) ==
+                Z_OK,
+            "image stream is valid zlib");
+    Require(length == expected, "image stream holds width x height x 3 bytes");
+}
+
+void ComposeBitmap(imaging::Bitmap& picture, int32_t pageWidth, int32_t pageHeight) {
+    std::unique_ptr<imaging::Bitmap> page;
+    imaging::Bitmap* current = &picture;
+    if (imaging::NeedsQuarterTurn(current->Width(), current->Height(), pageWidth, pageHeight)) {
+        const int32_t w = current->Width();
+        const int32_t h = current->Height();
+        if (current->RotateQuarter()) {
+            Require(current->Width() == h && current->Height() == w, "a quarter turn swaps the sides");
+        }
+    }
+    const imaging::Fit fit = imaging::FitToPage(current->Width(), current->Height(), pageWidth, pageHeight);
+    Require(fit.width >= 0 && fit.width <= pageWidth && fit.height >= 0 && fit.height <= pageHeight,
+            "the fit stays within the page");
+    if (fit.width < 1 || fit.height < 1) {
+        return;
+    }
+    if (current->Width() != fit.width || current->Height() != fit.height) {
+        page = current->Scaled(fit.width, fit.height);
+        Require(page != nullptr, "a page-sized bitmap can be made");
+        current = page.get();
+    }
+    PDFWriter::ImageObject image(current, L"PNG", fit.width, fit.height);
+    Require(image.width == fit.width && image.height == fit.height, "the image keeps the fit");
+    CheckEncoded(image);
+}
+
+std::string& PictureFile() {
+    static std::string path = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "imaging-fuzz-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd >= 0) {
+            ::close(fd);
+            std::atexit([] { std::remove(PictureFile().c_str()); });
+            return pattern;
+        }
+        return std::string();
+    }();
+    return path;
+}
+
+void ComposeFile(const uint8_t* data, size_t size) {
+    const std::string& path = PictureFile();
+    if (path.empty()) {
+        return;
+    }
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    const std::vector<std::wstring> pictures{vellumet::FromNative(path), vellumet::FromNative(path),
+                                             vellumet::FromNative(path)};
+    for (int32_t perPage : {1, 2}) {
+        std::unique_ptr<PDFWriter::PDF> document = ComposeDocument(pictures, 60, 80, perPage, nullptr, 1);
+        Require(document != nullptr, "a valid request gives a document");
+        for (const auto& image : document->Images()) {
+            Require(image->x >= 0 && image->y >= 0 && image->x + image->width <= 60 &&
+                        image->y + image->height <= 80,
+                    "the picture lies on the page");
+        }
+        document->Finish();
+        Require(!document->Failed(), "the document is complete");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::unique_ptr<imaging::Bitmap> picture = imaging::Bitmap::Decode(data, size);
+    if (!picture) {
+        return 0;
+    }
+    const int32_t w = picture->Width();
+    const int32_t h = picture->Height();
+    Require(w >= 1 && h >= 1 && w <= PDFWriter::kMaxImageSide && h <= PDFWriter::kMaxImageSide,
+            "a decoded picture is within the side limit");
+    if (int64_t{w} * h > kMaxFuzzPixels) {
+        return 0;
+    }
+
+    // The pair picture: the picture on top, stretched below, the rule between.
+    std::unique_ptr<imaging::Bitmap> pair = imaging::Bitmap::Create(w, h * 2);
+    Require(pair != nullptr, "a pair within the limits can be made");
+    pair->DrawPicture(*picture, 0, 0, w, h);
+    pair->DrawPicture(*picture, 0, h, w, h);
+    pair->DrawLine(0, h, w, h, 0xFF808080, 1.0);
+    Require(pair->PixelRgb(0, h) == 0x808080, "the rule lies on the lower half's top row");
+
+    ComposeBitmap(*picture, 600, 800);
+    ComposeBitmap(*pair, 800, 600);
+    ComposeFile(data, size);
+    return 0;
+}
+
+#ifndef VELLUMET_LIBFUZZER
+namespace {
+
+int ReplayFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return 1;
+    }
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The decoder's complaints about damaged pictures are expected here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    int failures = 0;
+    int replayed = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::filesystem::path path(argv[i]);
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) {
+            for (const auto& entry : std::filesystem::directory_iterator(path)) {
+                if (entry.is_regular_file()) {
+                    failures += ReplayFile(entry.path());
+                    ++replayed;
+                }
+            }
+        } else {
+            failures += ReplayFile(path);
+            ++replayed;
+        }
+    }
+    std::printf("replayed %d inputs\n", replayed);
+    return failures == 0 && replayed > 0 ? 0 : 1;
+}
+#endif
