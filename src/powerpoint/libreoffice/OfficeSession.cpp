@@ -11,6 +11,7 @@
 #include <com/sun/star/frame/XDesktop.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/task/ErrorCodeRequest.hpp>
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionHandler.hpp>
 #include <com/sun/star/task/XInteractionRequest.hpp>
@@ -21,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -71,11 +73,15 @@ class AbortingHandler : public cppu::WeakImplHelper1<css::task::XInteractionHand
 public:
     void SAL_CALL handle(const Reference<css::task::XInteractionRequest>& request) override {
         try {
-            const rtl::OUString type = request->getRequest().getValueTypeName();
+            const css::uno::Any what = request->getRequest();
+            css::task::ErrorCodeRequest errorCode;
             {
                 std::lock_guard lock(mutex_);
                 if (asked_.empty()) {
-                    asked_ = FromOUString(type);
+                    asked_ = FromOUString(what.getValueTypeName());
+                    if (what >>= errorCode) {
+                        code_ = errorCode.ErrCode;
+                    }
                 }
             }
             const auto continuations = request->getContinuations();
@@ -106,12 +112,19 @@ public:
         if (asked_.find(L"Broken") != std::wstring::npos || asked_.find(L"Repair") != std::wstring::npos) {
             return L"it is damaged";
         }
+        if (code_ != 0) {
+            wchar_t hex[16];
+            std::swprintf(hex, 16, L"%x", static_cast<unsigned>(code_));
+            return L"it is damaged, encrypted or of a kind the office cannot read; office error " +
+                   std::wstring(hex);
+        }
         return L"the office reported " + asked_;
     }
 
 private:
     mutable std::mutex mutex_;
     std::wstring asked_;
+    sal_Int32 code_ = 0;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "OfficeTestSupport.h"
 #include "common/ExportFlags.h"
+#include "common/WideText.h"
 #include "powerpoint/SlideExport.h"
 #include "powerpoint/libreoffice/ExportSize.h"
 
@@ -71,6 +72,96 @@ TEST_F(OfficeCorpus, EveryOpenableFileGivesOnePicturePerSlideInOrderAtItsOwnAspe
             previous = created;
         }
     }
+}
+
+TEST_F(OfficeCorpus, OmitBackgroundHidesMasterShapesAndKeepsTheBackgroundFill) {
+    SKIP_WITHOUT_OFFICE();
+    // Two slides over a gradient background fill, with a slide number on the master.
+    const std::filesystem::path source = CorpusDir() / "bug45124.ppt";
+    std::filesystem::path plain;
+    std::filesystem::path omitted;
+    ASSERT_EQ(Export(source, 0, kWidth, kHeight, plain), kExportDone);
+    ASSERT_EQ(Export(source, ExportFlags::OmitBackground, kWidth, kHeight, omitted), kExportDone);
+    ASSERT_EQ(Pictures(omitted).size(), 2u);
+    for (const char* name : {"Slide1.png", "Slide2.png"}) {
+        const QImage a(QString::fromStdString((plain / name).string()));
+        const QImage b(QString::fromStdString((omitted / name).string()));
+        const double share = DifferingShare(a, b);
+        EXPECT_GT(share, 0.0) << name << ": the master's shapes are still shown";
+        EXPECT_LT(share, 0.05) << name << ": more than the master's shapes went";
+    }
+}
+
+TEST_F(OfficeCorpus, OmitShadowSwitchesShadowsOff) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path source = CorpusDir() / "with_japanese.pptx";
+    std::filesystem::path plain;
+    std::filesystem::path again;
+    std::filesystem::path omitted;
+    ASSERT_EQ(Export(source, 0, kWidth, kHeight, plain), kExportDone);
+    ASSERT_EQ(Export(source, 0, kWidth, kHeight, again), kExportDone);
+    ASSERT_EQ(Export(source, ExportFlags::OmitShadow, kWidth, kHeight, omitted), kExportDone);
+    const QImage a(QString::fromStdString((plain / "Slide1.png").string()));
+    const QImage b(QString::fromStdString((again / "Slide1.png").string()));
+    const QImage c(QString::fromStdString((omitted / "Slide1.png").string()));
+    ASSERT_EQ(DifferingShare(a, b), 0.0) << "the plain export is not repeatable";
+    EXPECT_GT(DifferingShare(a, c), 0.0) << "the shadows are still drawn";
+}
+
+TEST_F(OfficeCorpus, BothOmitOptionsTogetherOnALargeDeck) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path source = CorpusDir() / "alterman_security.ppt";
+    const std::string hashBefore = HashOf(source);
+    std::filesystem::path folder;
+    ASSERT_EQ(Export(source, ExportFlags::OmitBackground | ExportFlags::OmitShadow, kWidth, kHeight, folder),
+              kExportDone);
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 23));
+    EXPECT_EQ(HashOf(source), hashBefore);
+}
+
+TEST_F(OfficeCorpus, FilesThatCannotBeOpenedGiveNoPictures) {
+    SKIP_WITHOUT_OFFICE();
+    std::vector<std::filesystem::path> sources;
+    for (const CorpusEntry& entry : ReadCatalogue()) {
+        if (!entry.opens) {
+            sources.push_back(CorpusDir() / entry.file);
+        }
+    }
+    ASSERT_FALSE(sources.empty());
+    // Made here: an empty file, a missing one, a folder, and words, a table and a picture under a
+    // deck's name.
+    std::ofstream(root_ / "empty.ppt");
+    std::ofstream(root_ / "words.ppt") << "These are words, not slides.\n";
+    std::filesystem::copy_file(CorpusDir() / "CATALOGUE.tsv", root_ / "table.pptx");
+    std::filesystem::create_directories(root_ / "folder.ppt");
+    QImage picture(64, 48, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString((root_ / "picture.ppt").string()), "PNG"));
+    sources.push_back(root_ / "empty.ppt");
+    sources.push_back(root_ / "missing.ppt");
+    sources.push_back(root_ / "folder.ppt");
+    sources.push_back(root_ / "words.ppt");
+    sources.push_back(root_ / "table.pptx");
+    sources.push_back(root_ / "picture.ppt");
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source.filename().string());
+        std::filesystem::path folder;
+        EXPECT_EQ(
+            Export(source, ExportFlags::OmitBackground | ExportFlags::OmitShadow, kWidth, kHeight, folder),
+            kExportCallFailed);
+        EXPECT_TRUE(Pictures(folder).empty());
+    }
+}
+
+TEST_F(OfficeCorpus, PathsBeyondAsciiWork) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path dir = root_ / vellumet::ToPath(L"Pr\u00e4sentation \u00fc #1%");
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path source = dir / vellumet::ToPath(L"Folie \u00f1 \u65e5\u672c.ppt");
+    std::filesystem::copy_file(CorpusDir() / "Single_Coloured_Page.ppt", source);
+    std::filesystem::path folder;
+    ASSERT_EQ(Export(source, 0, kWidth, kHeight, folder), kExportDone);
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 1));
 }
 
 }  // namespace
