@@ -1,0 +1,101 @@
+#pragma once
+// Test doubles for the main dialog: prompts answered by the test, and an exporter that writes
+// PNG pictures and can be held until the test releases or cancels it.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/DialogPrompts.h"
+#include "common/CancelToken.h"
+#include "common/WideText.h"
+#include "job/SlideExporter.h"
+
+// Processes events until `done` holds or `ms` milliseconds have passed; returns `done()`.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+class RecordingPrompts : public vellumet::DialogPrompts {
+public:
+    void ShowError(QWidget* owner, const QString& text) override {
+        errors.append(text);
+        owners.push_back(owner);
+        if (onError) {
+            onError();
+        }
+    }
+    bool AskYesNo(QWidget* owner, const QString& text) override {
+        questions.append(text);
+        owners.push_back(owner);
+        return answerYes;
+    }
+    QString OpenPresentation(QWidget*, const QString& initial) override {
+        openInitials.append(initial);
+        return openAnswer;
+    }
+    int BrowseForFolder(QWidget*, const std::wstring& initial, std::wstring* result) override {
+        browseInitials.push_back(initial);
+        *result = browseAnswer;
+        return browseAnswer.empty() ? 0 : 1;
+    }
+    void RunAbout(QWidget*) override { ++aboutRuns; }
+
+    QStringList errors;
+    QStringList questions;
+    std::vector<QWidget*> owners;
+    std::function<void()> onError;  // runs while the message is "up"
+    bool answerYes = false;
+    QStringList openInitials;
+    QString openAnswer;
+    std::vector<std::wstring> browseInitials;
+    std::wstring browseAnswer;
+    int aboutRuns = 0;
+};
+
+class HeldExporter : public vellumet::SlideExporter {
+public:
+    int GetPowerPointVersion() override { return version; }
+
+    int ExportSlides(int, const std::wstring&, const std::wstring& folder, int32_t width, int32_t height,
+                     int32_t, const vellumet::CancelToken* cancel) override {
+        ++exports;
+        exportFolder = folder;
+        for (int slide = 0; slide < slides; ++slide) {
+            QImage picture(width, height, QImage::Format_RGB888);
+            picture.fill(QColor(40 * slide, 120, 200));
+            const std::string path =
+                vellumet::ToNative(folder) + "/Slide" + std::to_string(slide + 1) + ".png";
+            picture.save(QString::fromStdString(path));
+        }
+        // Held like a slow office until released or cancelled.
+        exporting = true;
+        while (hold && !(cancel != nullptr && cancel->IsCancelled())) {
+            QThread::msleep(5);
+        }
+        sawCancel = cancel != nullptr && cancel->IsCancelled();
+        exporting = false;
+        return 0;
+    }
+
+    int version = 4;
+    int slides = 2;
+    std::atomic<bool> hold{false};
+    std::atomic<bool> exporting{false};
+    std::atomic<bool> sawCancel{false};
+    std::atomic<int> exports{0};
+    std::wstring exportFolder;  // read only once the job has ended
+};
