@@ -5,6 +5,9 @@
 // last reference ends the conversation: the documents are closed, the office is terminated and
 // reaped, and its profile, pipe sockets and temporary folder are removed.
 //
+// The first office started makes SIGPIPE ignored in this process (unless a handler is set), so
+// that a dead office fails the call in flight instead of killing the program.
+//
 // A watchdog kills the office's process group when the budget runs out or the cancel token is set;
 // every call then fails instead of hanging. Two servers, or two objects of one server, never share
 // an office, a profile or a pipe.

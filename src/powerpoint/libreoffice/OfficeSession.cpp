@@ -1,5 +1,6 @@
 #include "powerpoint/libreoffice/OfficeSession.h"
 
+#include <signal.h>
 #include <unistd.h>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
@@ -45,6 +46,12 @@ Reference<css::uno::XComponentContext> LocalContext(std::wstring& error) {
     static Reference<css::uno::XComponentContext>* context = nullptr;
     std::lock_guard lock(mutex);
     if (context == nullptr) {
+        // The bridge writes to the office's pipe without MSG_NOSIGNAL: an office that dies must
+        // fail the call (EPIPE), not kill this process. Left alone when someone chose a handler.
+        struct sigaction current {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            ::signal(SIGPIPE, SIG_IGN);
+        }
         ::setenv("URE_BOOTSTRAP", VELLUMET_URE_BOOTSTRAP, 1);
         try {
             context =

@@ -202,9 +202,16 @@ TEST_F(OfficeAdapters, AnOfficeThatDiesMidConversationFailsTheCallsAndIsCleanedU
         AutomationHolder presentation(r.object);
 
         ASSERT_EQ(::kill(server.LastFootprint().pid, SIGKILL), 0);
-        r = Get(presentation.get(), dispid::Presentation::Slides);
+        // Calls while the office dies and after it is gone fail; none hangs or kills this process.
+        for (int i = 0; i < 50; ++i) {
+            r = Get(presentation.get(), dispid::Presentation::Slides);
+            AutomationHolder slides(r.object);
+            if (!r.succeeded) {
+                EXPECT_FALSE(r.error.empty());
+                break;
+            }
+        }
         EXPECT_FALSE(r.succeeded);
-        EXPECT_FALSE(r.error.empty());
     }
     ExpectNoTraces(server);
 }
