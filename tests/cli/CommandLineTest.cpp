@@ -1,0 +1,239 @@
+// The option parsing and the planning of a run, in process.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/CommandLine.h"
+#include "cli/ConvertCommand.h"
+#include "cli/TerminalHost.h"
+#include "common/WideText.h"
+#include "job/JobMessages.h"
+
+namespace vellumet::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+ParseResult Parse(std::vector<std::string> args) {
+    return ParseCommandLine(args);
+}
+
+TEST(CommandLineTest, ShortLongBundledAndAttachedFormsMeanTheSame) {
+    const std::vector<std::vector<std::string>> spellings = {
+        {"-d", "Amazon Kindle 2", "-o", "/out", "-2", "-q", "a.ppt"},
+        {"--device", "Amazon Kindle 2", "--output-dir", "/out", "--two-per-page", "--quiet", "a.ppt"},
+        {"--device=Amazon Kindle 2", "--output-dir=/out", "-2q", "a.ppt"},
+        {"-2qdAmazon Kindle 2", "-o/out", "a.ppt"},
+        {"-q2o", "/out", "-d", "amazon KINDLE 2", "a.ppt"},
+    };
+    for (const auto& args : spellings) {
+        const ParseResult result = Parse(args);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.line.action, Action::Convert);
+        EXPECT_EQ(result.line.device, std::wstring(L"Amazon Kindle 2"));
+        EXPECT_EQ(result.line.outputFolder, std::wstring(L"/out"));
+        EXPECT_EQ(result.line.twoSlidesPerPage, true);
+        EXPECT_TRUE(result.line.quiet);
+        EXPECT_FALSE(result.line.omitBackground.has_value());
+        EXPECT_EQ(result.line.inputs, std::vector<std::wstring>{L"a.ppt"});
+    }
+}
+
+TEST(CommandLineTest, TheLaterOfTwoContradictingSwitchesCounts) {
+    const ParseResult result =
+        Parse({"--omit-background", "--keep-background", "--keep-shadow", "--omit-shadow", "-2", "-1", "x"});
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.line.omitBackground, false);
+    EXPECT_EQ(result.line.omitShadow, true);
+    EXPECT_EQ(result.line.twoSlidesPerPage, false);
+}
+
+TEST(CommandLineTest, InputsKeepTheirOrderAndDoubleDashEndsOptions) {
+    const ParseResult result = Parse({"b.odp", "-q", "--", "-2", "--help", "a b.pptx", "-"});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.line.action, Action::Convert);
+    EXPECT_EQ(result.line.inputs, (std::vector<std::wstring>{L"b.odp", L"-2", L"--help", L"a b.pptx", L"-"}));
+    EXPECT_FALSE(result.line.twoSlidesPerPage.has_value());
+}
+
+TEST(CommandLineTest, InputNamesThatAreNotUtf8SurviveTheRoundTrip) {
+    const std::string raw = "caf\xe9-\xc3\xa9.ppt";
+    const ParseResult result = Parse({raw});
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(ToNative(result.line.inputs.at(0)), raw);
+}
+
+TEST(CommandLineTest, HelpVersionAndDeviceListWinOverInputsAndLaterErrors) {
+    EXPECT_EQ(Parse({"a.ppt", "-h", "--bogus"}).line.action, Action::Help);
+    EXPECT_EQ(Parse({"--version"}).line.action, Action::Version);
+    const ParseResult list = Parse({"--list-devices", "-d", "nonsense"});
+    EXPECT_TRUE(list.ok);
+    EXPECT_EQ(list.line.action, Action::ListDevices);
+}
+
+TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {{}, "no presentation or picture folder given"},
+        {{"-q"}, "no presentation or picture folder given"},
+        {{"--bogus", "a.ppt"}, "unknown option '--bogus'"},
+        {{"-x", "a.ppt"}, "unknown option '-x'"},
+        {{"-2z", "a.ppt"}, "unknown option '-z'"},
+        {{"a.ppt", "-o"}, "option '-o' needs a value"},
+        {{"a.ppt", "--device"}, "option '--device' needs a value"},
+        {{"--quiet=yes", "a.ppt"}, "option '--quiet' takes no value"},
+    };
+    for (const Row& row : rows) {
+        const ParseResult result = Parse(row.args);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, row.expected);
+    }
+}
+
+TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
+    for (const char* name : {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG"}) {
+        const ParseResult result = Parse({"-d", name, "a.ppt"});
+        ASSERT_FALSE(result.ok) << name;
+        EXPECT_NE(result.error.find("unknown device \"" + std::string(name) + "\""), std::string::npos);
+        for (const DeviceScheme& row : kDeviceSchemes) {
+            EXPECT_NE(result.error.find("\n  " + ToNative(row.schemeName)), std::string::npos);
+        }
+    }
+}
+
+TEST(CommandLineTest, DevicesMatchExactlyOrIgnoringCaseOnly) {
+    ASSERT_NE(FindDevice(L"Large (1200*1600)"), nullptr);
+    EXPECT_STREQ(FindDevice(L"LARGE (1200*1600)")->schemeName, L"Large (1200*1600)");
+    EXPECT_EQ(FindDevice(L"Large"), nullptr);
+    EXPECT_EQ(FindDevice(L"Large (1200*1600)x"), nullptr);
+}
+
+TEST(CommandLineTest, ARememberedSchemeSelectsLikeTheDialogsDeviceList) {
+    EXPECT_EQ(DeviceForRemembered(L"amazon kindle 2"), L"Amazon Kindle 2");
+    EXPECT_EQ(DeviceForRemembered(L"Amazon"), L"Amazon Kindle DX");
+    EXPECT_EQ(DeviceForRemembered(L"medium"), L"Medium (900*1200)");
+    EXPECT_EQ(DeviceForRemembered(L""), L"Amazon Kindle DX");
+    // Never the 600 x 800 fallback of an unknown name.
+    EXPECT_EQ(DeviceForRemembered(L"Nook"), L"Amazon Kindle DX");
+}
+
+TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
+    settings::SettingsChoice remembered;
+    remembered.outputFolder = L"/home/u/eBooks/";
+    remembered.scheme = L"small";
+    remembered.omitBackground = false;
+    remembered.omitShadow = false;
+    remembered.twoSlidesPerPage = true;
+
+    const ParseResult open = Parse({"a.ppt"});
+    EXPECT_TRUE(NeedsRemembered(open.line));
+    const settings::SettingsChoice fromStore = ApplyRemembered(open.line, remembered);
+    EXPECT_EQ(fromStore.outputFolder, L"/home/u/eBooks/");
+    EXPECT_EQ(fromStore.scheme, L"Small (600*800)");
+    EXPECT_FALSE(fromStore.omitBackground);
+    EXPECT_FALSE(fromStore.omitShadow);
+    EXPECT_TRUE(fromStore.twoSlidesPerPage);
+
+    const ParseResult given =
+        Parse({"-d", "Amazon Kindle 2", "-o", "/x", "--omit-background", "--omit-shadow", "-1", "a.ppt"});
+    EXPECT_FALSE(NeedsRemembered(given.line));
+    const settings::SettingsChoice fromLine = ApplyRemembered(given.line, remembered);
+    EXPECT_EQ(fromLine.outputFolder, L"/x");
+    EXPECT_EQ(fromLine.scheme, L"Amazon Kindle 2");
+    EXPECT_TRUE(fromLine.omitBackground);
+    EXPECT_TRUE(fromLine.omitShadow);
+    EXPECT_FALSE(fromLine.twoSlidesPerPage);
+}
+
+TEST(CommandLineTest, DeviceListShowsEveryPageSize) {
+    EXPECT_EQ(DeviceListText(),
+              "Amazon Kindle DX       784 x 1150\n"
+              "Amazon Kindle 2        560 x 750\n"
+              "Small (600*800)        600 x 800\n"
+              "Medium (900*1200)      900 x 1200\n"
+              "Large (1200*1600)     1200 x 1600\n");
+}
+
+class PlanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("vellumet-plan-" + std::to_string(::getpid()));
+        fs::create_directories(root_ / "pics.v2");
+        fs::create_directories(root_ / "out");
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    std::wstring W(const fs::path& path) const { return FromPath(path); }
+    std::wstring Out() const { return W(root_ / "out") + L"/"; }
+
+    fs::path root_;
+};
+
+TEST_F(PlanTest, PresentationsAreNamedByBaseNameAndFoldersByTheirWholeName) {
+    std::vector<PlannedInput> plan;
+    std::string error;
+    ASSERT_TRUE(PlanInputs({W(root_ / "talks" / "review.final.pptx"), W(root_ / "pics.v2") + L"/",
+                            W(root_ / "x" / ".." / "deck")},
+                           Out(), plan, error))
+        << error;
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_FALSE(plan[0].pictureFolder);
+    EXPECT_EQ(plan[0].outputPath, Out() + L"review.final.pdf");
+    EXPECT_TRUE(plan[1].pictureFolder);
+    EXPECT_EQ(plan[1].source, W(root_ / "pics.v2"));
+    EXPECT_EQ(plan[1].outputPath, Out() + L"pics.v2.pdf");
+    EXPECT_EQ(plan[2].source, W(root_ / "deck"));
+    EXPECT_EQ(plan[2].outputPath, Out() + L"deck.pdf");
+}
+
+TEST_F(PlanTest, RelativeInputsBecomeAbsolute) {
+    std::vector<PlannedInput> plan;
+    std::string error;
+    ASSERT_TRUE(PlanInputs({L"some/deck.odp"}, Out(), plan, error));
+    EXPECT_EQ(plan[0].source, W(fs::current_path() / "some" / "deck.odp"));
+}
+
+TEST_F(PlanTest, ARunThatWouldOverwriteItsOwnWorkIsRefused) {
+    std::vector<PlannedInput> plan;
+    std::string error;
+    // Two presentations with one base name would write one PDF.
+    EXPECT_FALSE(PlanInputs({W(root_ / "a" / "deck.ppt"), W(root_ / "b" / "deck.odp")}, Out(), plan, error));
+    EXPECT_NE(error.find("would both be written to"), std::string::npos);
+    // The same input twice.
+    EXPECT_FALSE(PlanInputs({W(root_ / "pics.v2"), W(root_ / "pics.v2") + L"/."}, Out(), plan, error));
+    // An input that its own (or another input's) PDF would replace.
+    EXPECT_FALSE(PlanInputs({W(root_ / "out" / "notes.pdf")}, Out(), plan, error));
+    EXPECT_NE(error.find("would be replaced"), std::string::npos);
+    EXPECT_FALSE(PlanInputs({W(root_ / "pics.v2"), W(root_ / "out" / "pics.v2.pdf")}, Out(), plan, error));
+}
+
+TEST_F(PlanTest, TheRootFolderCannotNameAPdf) {
+    std::vector<PlannedInput> plan;
+    std::string error;
+    EXPECT_FALSE(PlanInputs({L"/"}, Out(), plan, error));
+}
+
+TEST(ExitStatusTest, FailureCodesBecomePositiveAndCancellationIsAnInterrupt) {
+    EXPECT_EQ(ExitStatusForResult(JobResult::Succeeded), 0);
+    EXPECT_EQ(ExitStatusForResult(JobResult::NoOffice), 1);
+    EXPECT_EQ(ExitStatusForResult(JobResult::NoPictures), 3);
+    EXPECT_EQ(ExitStatusForResult(JobResult::ComposeFailed), 4);
+    EXPECT_EQ(ExitStatusForResult(JobResult::SaveFailed), 5);
+    EXPECT_EQ(ExitStatusForResult(JobResult::Cancelled), 130);
+    // Never 0 or a usage error for an unexpected code.
+    EXPECT_EQ(ExitStatusForResult(JobResult::NoJob), 4);
+}
+
+TEST(ProgressTest, TheBarWrapsIntoItsLastQuarterInsteadOfStopping) {
+    EXPECT_EQ(AdvanceProgress(0, 1), 1);
+    EXPECT_EQ(AdvanceProgress(99, 1), 100);
+    EXPECT_EQ(AdvanceProgress(100, 1), 76);
+    EXPECT_EQ(AdvanceProgress(98, 5), 78);
+}
+
+}  // namespace
+}  // namespace vellumet::cli

@@ -1,0 +1,324 @@
+// vellumet-convert as a user runs it, without the office: help, usage errors, Convert's refusals,
+// picture folders, failure statuses, batches, remembered defaults, locale, signals, progress.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <QImage>
+#include <QString>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "CliTestSupport.h"
+#include "settings/SettingsTable.h"
+#include "settings/SqliteStore.h"
+
+namespace clitest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The grey level at the centre of `page` (1-based) of a PDF rendered at one pixel per unit, or -1.
+int PageCentreGrey(const fs::path& pdf, int page, const fs::path& scratch) {
+    const fs::path prefix = scratch / "render";
+    const std::string number = std::to_string(page);
+    const ProcessResult render = RunProcess({"/usr/bin/pdftoppm", "-r", "72", "-gray", "-singlefile", "-f",
+                                             number, "-l", number, pdf.string(), prefix.string()});
+    QImage image;
+    if (render.exitCode != 0 || !image.load(QString::fromStdString(prefix.string() + ".pgm"))) {
+        return -1;
+    }
+    return qGray(image.pixel(image.width() / 2, image.height() / 2));
+}
+
+void ExpectSoundPdf(const fs::path& pdf, int pages, int width, int height) {
+    const PdfFacts facts = InspectPdf(pdf);
+    EXPECT_TRUE(facts.qpdfOk) << facts.qpdfOutput;
+    EXPECT_EQ(facts.pages, pages);
+    EXPECT_EQ(facts.pageWidth, width);
+    EXPECT_EQ(facts.pageHeight, height);
+}
+
+TEST(ConvertCliTest, HelpVersionAndDeviceListGoToStdoutAndTouchNothing) {
+    Sandbox box;
+    const ProcessResult help = box.Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Usage: vellumet-convert [OPTIONS] INPUT..."), std::string::npos);
+    EXPECT_NE(help.out.find("--list-devices"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    const ProcessResult version = box.Run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("vellumet-convert ", 0), 0u);
+
+    const ProcessResult devices = box.Run({"--list-devices"});
+    EXPECT_EQ(devices.exitCode, 0);
+    EXPECT_NE(devices.out.find("Amazon Kindle DX       784 x 1150\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("Large (1200*1600)     1200 x 1600\n"), std::string::npos);
+
+    EXPECT_FALSE(fs::exists(box.StoreFile()));
+    EXPECT_TRUE(box.TempLeftovers().empty());
+}
+
+TEST(ConvertCliTest, UsageErrorsExitWithTwoAndWriteNothing) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);
+    const fs::path out = box.Root() / "out";
+
+    const ProcessResult none = box.Run({"-o", out.string()});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.err,
+              "vellumet-convert: no presentation or picture folder given\n"
+              "Try 'vellumet-convert --help' for more information.\n");
+    EXPECT_EQ(none.out, "");
+
+    const ProcessResult bogus = box.Run({"--two", "pics"});
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_NE(bogus.err.find("unknown option '--two'"), std::string::npos);
+
+    // An unknown device is refused with the list, never converted at the 600 x 800 fallback.
+    const ProcessResult device = box.Run({"-d", "Kindle DX", "-o", out.string(), "pics"});
+    EXPECT_EQ(device.exitCode, 2);
+    EXPECT_NE(
+        device.err.find("unknown device \"Kindle DX\"; the devices are:\n  Amazon Kindle DX\n"
+                        "  Amazon Kindle 2\n  Small (600*800)\n  Medium (900*1200)\n  Large (1200*1600)\n"),
+        std::string::npos);
+
+    EXPECT_FALSE(fs::exists(out));
+
+    // Two inputs that would write one PDF: refused before either is converted.
+    WriteSlidePictures(box.Root() / "b" / "pics", 1, 1045, 784);
+    const ProcessResult clash = box.Run({"-o", out.string(), "pics", "b/pics"});
+    EXPECT_EQ(clash.exitCode, 2);
+    EXPECT_NE(clash.err.find("would both be written to"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out / "pics.pdf"));
+}
+
+TEST(ConvertCliTest, ConvertsRefusalsComeInTheDialogsOrderWithItsTexts) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 1, 1045, 784);
+
+    const ProcessResult noSource = box.Run({"-o", "", ""});
+    EXPECT_EQ(noSource.exitCode, 2);
+    EXPECT_EQ(noSource.err, "Please specify the source file\n");
+
+    const ProcessResult noOutput = box.Run({"-o", "", "pics"});
+    EXPECT_EQ(noOutput.exitCode, 2);
+    EXPECT_EQ(noOutput.err, "Please specify output directory\n");
+
+    const ProcessResult noParent = box.Run({"-o", "missing/out", "pics"});
+    EXPECT_EQ(noParent.exitCode, 2);
+    EXPECT_EQ(noParent.err, "Can not create output directory\n");
+    EXPECT_FALSE(fs::exists(box.Root() / "missing"));
+}
+
+TEST(ConvertCliTest, APictureFolderIsComposedInWritingOrderAndNamedAfterTheFolder) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "Präsentation", 5, 1045, 784);
+
+    // The output folder is created, one level; a relative one is taken from the working folder.
+    const ProcessResult run = box.Run({"-o", "out", "Präsentation/"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path pdf = box.Root() / "out" / "Präsentation.pdf";
+    EXPECT_EQ(run.out, pdf.string() + "\n");
+    EXPECT_EQ(run.err, "");
+    ExpectSoundPdf(pdf, 5, 784, 1150);
+
+    // Grey levels rise with the writing order, while the names fall.
+    const int first = PageCentreGrey(pdf, 1, box.Root());
+    const int last = PageCentreGrey(pdf, 5, box.Root());
+    EXPECT_NEAR(first, 40, 2);
+    EXPECT_NEAR(last, 200, 2);
+
+    // The user's pictures stay; nothing is left in the temporary folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(box.Root() / "Präsentation"), fs::directory_iterator()),
+              5);
+    EXPECT_TRUE(box.TempLeftovers().empty());
+}
+
+TEST(ConvertCliTest, DeviceAndTwoPerPageShapeThePages) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 5, 800, 600);
+    const ProcessResult run = box.Run({"-2", "-d", "small (600*800)", "-o", "out", "pics"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 3, 600, 800);
+}
+
+TEST(ConvertCliTest, EachFailureHasItsStatusAndMessageAndLeavesNoPdf) {
+    Sandbox box;
+    const fs::path out = box.Root() / "out";
+
+    // 3: no picture to convert.
+    fs::create_directories(box.Root() / "empty");
+    const ProcessResult empty = box.Run({"-o", out.string(), "empty"});
+    EXPECT_EQ(empty.exitCode, 3);
+    EXPECT_EQ(empty.err, "Can not convert the file:" + (box.Root() / "empty").string() + "\n");
+    EXPECT_FALSE(fs::exists(out / "empty.pdf"));
+
+    // 4: pictures that cannot be decoded give no page.
+    fs::create_directories(box.Root() / "broken");
+    std::ofstream(box.Root() / "broken" / "1.png") << "not a picture";
+    const ProcessResult broken = box.Run({"-o", out.string(), "broken"});
+    EXPECT_EQ(broken.exitCode, 4);
+    EXPECT_EQ(broken.err, "Can not generate PDF\n");
+    EXPECT_FALSE(fs::exists(out / "broken.pdf"));
+
+    // 5: the PDF's name is taken by a folder.
+    WriteSlidePictures(box.Root() / "pics", 1, 1045, 784);
+    fs::create_directories(out / "pics.pdf");
+    const ProcessResult blocked = box.Run({"-o", out.string(), "pics"});
+    EXPECT_EQ(blocked.exitCode, 5);
+    EXPECT_EQ(blocked.err, "Can not save PDF to a file: " + (out / "pics.pdf").string() + "\n");
+    EXPECT_TRUE(fs::is_directory(out / "pics.pdf"));
+
+    // 1: no usable office suite, for a presentation.
+    std::ofstream(box.Root() / "deck.odp") << "x";
+    fs::create_directories(box.Root() / "no-office");
+    ProcessOptions noOffice;
+    noOffice.environment["VELLUMET_OFFICE_PROGRAM"] = (box.Root() / "no-office").string();
+    const ProcessResult office = box.Run({"-o", out.string(), "deck.odp"}, noOffice);
+    EXPECT_EQ(office.exitCode, 1);
+    EXPECT_EQ(office.err, "LibreOffice current version is lower, please install LibreOffice 7.4 or later\n");
+    EXPECT_FALSE(fs::exists(out / "deck.pdf"));
+
+    EXPECT_EQ(empty.out + broken.out + blocked.out + office.out, "");
+    EXPECT_TRUE(box.TempLeftovers().empty());
+}
+
+TEST(ConvertCliTest, ABatchGoesOnPastABadInputAndReportsTheFirstFailure) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "one", 2, 1045, 784);
+    fs::create_directories(box.Root() / "hollow");
+    WriteSlidePictures(box.Root() / "two", 3, 1045, 784);
+    fs::create_directories(box.Root() / "no-office");
+    std::ofstream(box.Root() / "deck.pptx") << "x";
+    ProcessOptions noOffice;
+    noOffice.environment["VELLUMET_OFFICE_PROGRAM"] = (box.Root() / "no-office").string();
+
+    const ProcessResult run = box.Run({"-o", "out", "one", "hollow", "deck.pptx", "two"}, noOffice);
+    EXPECT_EQ(run.exitCode, 3);
+    const fs::path out = box.Root() / "out";
+    EXPECT_EQ(run.out, (out / "one.pdf").string() + "\n" + (out / "two.pdf").string() + "\n");
+    EXPECT_EQ(run.err,
+              "Can not convert the file:" + (box.Root() / "hollow").string() +
+                  "\nLibreOffice current version is lower, please install LibreOffice 7.4 or later\n");
+    ExpectSoundPdf(out / "one.pdf", 2, 784, 1150);
+    ExpectSoundPdf(out / "two.pdf", 3, 784, 1150);
+    EXPECT_FALSE(fs::exists(out / "hollow.pdf"));
+    EXPECT_FALSE(fs::exists(out / "deck.pdf"));
+}
+
+TEST(ConvertCliTest, RememberedChoicesAreTheDefaultsAndAreNeverChanged) {
+    Sandbox box;
+    settings::SettingsChoice choice;
+    choice.outputFolder = (box.Root() / "Remembered").wstring() + L"/";
+    choice.scheme = L"Small (600*800)";
+    choice.omitBackground = false;
+    choice.twoSlidesPerPage = true;
+    {
+        settings::SqliteStore store(box.StoreFile());
+        settings::WriteSettings(choice, &store);
+    }
+    const std::string storeBefore = ReadFile(box.StoreFile());
+    ASSERT_FALSE(storeBefore.empty());
+    WriteSlidePictures(box.Root() / "pics", 5, 800, 600);
+
+    const ProcessResult remembered = box.Run({"pics"});
+    ASSERT_EQ(remembered.exitCode, 0) << remembered.err;
+    const fs::path pdf = box.Root() / "Remembered" / "pics.pdf";
+    EXPECT_EQ(remembered.out, pdf.string() + "\n");
+    ExpectSoundPdf(pdf, 3, 600, 800);
+
+    // The command line wins over what is remembered, and changes none of it.
+    const ProcessResult given = box.Run({"-1", "-d", "Amazon Kindle 2", "-o", "given", "pics"});
+    ASSERT_EQ(given.exitCode, 0) << given.err;
+    ExpectSoundPdf(box.Root() / "given" / "pics.pdf", 5, 560, 750);
+    EXPECT_EQ(ReadFile(box.StoreFile()), storeBefore);
+}
+
+TEST(ConvertCliTest, WithNothingRememberedTheDefaultsApplyAndNoStoreIsCreated) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 1, 1045, 784);
+    // No documents folder in the sandbox's home: the home folder stands in for it.
+    const ProcessResult run = box.Run({"pics"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path pdf = box.Root() / "eBooks" / "pics.pdf";
+    EXPECT_EQ(run.out, pdf.string() + "\n");
+    ExpectSoundPdf(pdf, 1, 784, 1150);
+    EXPECT_FALSE(fs::exists(box.StoreFile()));
+}
+
+TEST(ConvertCliTest, ADecimalCommaLocaleChangesNothingInThePdf) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 3, 1045, 784);
+    ProcessOptions german;
+    german.environment["LC_ALL"] = "de_DE.UTF-8";
+    const ProcessResult comma = box.Run({"-d", "Amazon Kindle 2", "-o", "de", "pics"}, german);
+    ASSERT_EQ(comma.exitCode, 0) << comma.err;
+    const ProcessResult plain = box.Run({"-d", "Amazon Kindle 2", "-o", "c", "pics"});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+
+    const fs::path pdf = box.Root() / "de" / "pics.pdf";
+    ExpectSoundPdf(pdf, 3, 560, 750);
+    // The renderer reads the drawing operators back: a comma in a number would misplace the picture.
+    EXPECT_NEAR(PageCentreGrey(pdf, 1, box.Root()), 40, 2);
+    EXPECT_NEAR(PageCentreGrey(pdf, 3, box.Root()), 200, 2);
+    // Same pictures, same pages: only the creation dates may differ.
+    EXPECT_EQ(fs::file_size(pdf), fs::file_size(box.Root() / "c" / "pics.pdf"));
+}
+
+TEST(ConvertCliTest, SigtermDuringCompositionStopsCleanly) {
+    Sandbox box;
+    // Large pictures, so that composition takes seconds.
+    const fs::path first = WriteSlidePictures(box.Root() / "big", 1, 2400, 1800).front();
+    CopyPictures(first, box.Root() / "big", 12);
+    const auto start = std::chrono::steady_clock::now();
+    ProcessOptions stop;
+    stop.signalWhen = [start](const std::string&, const std::string&) {
+        return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(400) ? SIGTERM : 0;
+    };
+    const ProcessResult run = box.Run({"-o", "out", "big"}, stop);
+    EXPECT_EQ(run.exitCode, 143) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists(box.Root() / "out" / "big.pdf"));
+    // No temporary file of the PDF writer either.
+    EXPECT_EQ(std::distance(fs::directory_iterator(box.Root() / "out"), fs::directory_iterator()), 0);
+    EXPECT_TRUE(box.TempLeftovers().empty());
+}
+
+TEST(ConvertCliTest, TheProgressBarIsDrawnOnlyOnATerminalAndNotWhenQuiet) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);
+    ProcessOptions terminal;
+    terminal.errIsTerminal = true;
+
+    const ProcessResult shown = box.Run({"-o", "a", "pics"}, terminal);
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_NE(shown.err.find("\rpics ["), std::string::npos);
+    // The bar is wiped before the process ends.
+    EXPECT_EQ(WithoutProgress(shown.err), "");
+    EXPECT_EQ(shown.err.substr(shown.err.size() - 4), "\r\x1b[K");
+
+    const ProcessResult quiet = box.Run({"-q", "-o", "b", "pics"}, terminal);
+    ASSERT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.err, "");
+
+    const ProcessResult piped = box.Run({"-o", "c", "pics"});
+    ASSERT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(piped.err, "");
+}
+
+TEST(ConvertCliTest, NeverLinksQtWidgets) {
+    const ProcessResult ldd = RunProcess({"/usr/bin/ldd", ConvertProgram()});
+    ASSERT_EQ(ldd.exitCode, 0);
+    EXPECT_EQ(ldd.out.find("Widgets"), std::string::npos) << ldd.out;
+}
+
+}  // namespace
+}  // namespace clitest
