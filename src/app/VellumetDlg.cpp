@@ -99,7 +99,6 @@ void CVellumetDlg::BuildControls() {
         auto* item = new QPushButton(text, this);
         item->setObjectName(QString::fromLatin1(name));
         item->setGeometry(rect);
-        item->setAutoDefault(false);
         return item;
     };
     auto edit = [&](const char* name, QRect rect) {

@@ -14,6 +14,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // Qt's runtime folder, so that nothing is looked up in the user's.
+    const std::string runtime = config + "/runtime";
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
