@@ -40,18 +40,25 @@ bool DecodedSizeAllowed(const QSize& size) {
     return int64_t{size.width()} * size.height() * 4 <= kMaxDecodeBytes;
 }
 
-// Opaque 24-bit copy of any decoded picture. Transparent pixels are laid on white: with
-// premultiplied channels c and alpha a, the result is c + (255 - a).
+// Opaque 24-bit copy of any decoded picture, with transparent pixels laid on white: a channel c
+// with alpha a becomes c * a / 255 (rounded, as premultiplied) + 255 - a. The common 32-bit
+// formats are converted here in one pass; Qt's own conversions may fan out to its thread pool,
+// which would compete with the page encoders.
 QImage FlattenToBgr(const QImage& image) {
     if (image.format() == kFormat) {
         return image;
     }
     QImage argb;
-    if (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied) {
-        argb = image;
-    } else {
-        argb = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                             : QImage::Format_RGB32);
+    switch (image.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            argb = image;
+            break;
+        default:
+            argb =
+                image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            break;
     }
     if (argb.isNull()) {
         return {};
@@ -60,16 +67,31 @@ QImage FlattenToBgr(const QImage& image) {
     if (out.isNull()) {
         return {};
     }
+    const bool premultiplied = argb.format() == QImage::Format_ARGB32_Premultiplied;
     const int w = argb.width();
     for (int y = 0; y < argb.height(); ++y) {
         const auto* source = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         uchar* target = out.scanLine(y);
         for (int x = 0; x < w; ++x, target += 3) {
             const QRgb p = source[x];
-            const uint paper = 255u - static_cast<uint>(qAlpha(p));
-            target[0] = static_cast<uchar>(static_cast<uint>(qBlue(p)) + paper);
-            target[1] = static_cast<uchar>(static_cast<uint>(qGreen(p)) + paper);
-            target[2] = static_cast<uchar>(static_cast<uint>(qRed(p)) + paper);
+            const uint alpha = static_cast<uint>(qAlpha(p));
+            uint red = static_cast<uint>(qRed(p));
+            uint green = static_cast<uint>(qGreen(p));
+            uint blue = static_cast<uint>(qBlue(p));
+            if (alpha != 255) {
+                if (!premultiplied) {
+                    red = (red * alpha + 127) / 255;
+                    green = (green * alpha + 127) / 255;
+                    blue = (blue * alpha + 127) / 255;
+                }
+                const uint paper = 255 - alpha;
+                red += paper;
+                green += paper;
+                blue += paper;
+            }
+            target[0] = static_cast<uchar>(blue);
+            target[1] = static_cast<uchar>(green);
+            target[2] = static_cast<uchar>(red);
         }
     }
     return out;
