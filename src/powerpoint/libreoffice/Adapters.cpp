@@ -38,7 +38,7 @@ using Args = std::vector<AutomationArgument>;
 
 namespace {
 
-constexpr int kMaxPictureSide = 16384;
+constexpr int kMaxPictureSide = 8192;  // far beyond any device page; keeps the office in memory
 constexpr int kMaxShapeDepth = 32;
 
 InvokeResult Fail(std::wstring why) {

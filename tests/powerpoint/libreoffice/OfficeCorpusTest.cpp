@@ -162,6 +162,12 @@ TEST_F(OfficeCorpus, PathsBeyondAsciiWork) {
     std::filesystem::path folder;
     ASSERT_EQ(Export(source, 0, kWidth, kHeight, folder), kExportDone);
     EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 1));
+    // Opened read-only: no lock file or backup appears beside the presentation.
+    std::vector<std::filesystem::path> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        beside.push_back(entry.path());
+    }
+    EXPECT_EQ(beside, std::vector<std::filesystem::path>{source});
 }
 
 }  // namespace
