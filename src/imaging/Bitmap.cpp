@@ -145,7 +145,7 @@ Bitmap::~Bitmap() = default;
 std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path) {
     // Opened by its bytes, so that any file name works, whatever its encoding.
     const std::string native = vellumet::ToNative(path);
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }

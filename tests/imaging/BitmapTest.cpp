@@ -1,6 +1,7 @@
 #include "imaging/Bitmap.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <QBuffer>
@@ -186,6 +187,9 @@ TEST(BitmapTest, UnreadableAndOversizePicturesAreRefused) {
     TempFolder folder;
     EXPECT_FALSE(Bitmap::Load(folder.File("missing.png")));
     EXPECT_FALSE(Bitmap::Load(vellumet::FromPath(folder.Path())));
+    // A pipe is refused without waiting for a writer.
+    ASSERT_EQ(::mkfifo((folder.Path() / "pipe.png").c_str(), 0600), 0);
+    EXPECT_FALSE(Bitmap::Load(folder.File("pipe.png")));
     WriteBytes(folder.File("empty.png"), "");
     EXPECT_FALSE(Bitmap::Load(folder.File("empty.png")));
     WriteBytes(folder.File("text.png"), "this is not a picture");
