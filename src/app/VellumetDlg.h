@@ -66,7 +66,6 @@ public:
     // fields in the controls.
     void UpdateData(bool takeIn);
     const DialogFields& Fields() const { return fields_; }
-    DialogFields& Fields() { return fields_; }
 
     // True from a Convert that started a job until that job's EndBusy.
     bool JobRegistered() const { return jobRegistered_; }
