@@ -195,9 +195,14 @@ Run BestOf(const std::vector<std::wstring>& pictures, const Options& options, in
 std::string Quote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
     }
-    return quoted + "'";
+    quoted += '\'';
+    return quoted;
 }
 
 // GraphicsMagick doing the same page work: turn, fit to the page, one zlib-compressed PDF.
@@ -205,10 +210,15 @@ double RunGraphicsMagick(const std::vector<std::string>& pictures, const Options
                          const fs::path& output, bool& ok, double& cpuSeconds) {
     std::string command = "gm convert";
     for (const std::string& picture : pictures) {
-        command += " " + Quote(picture);
+        command += ' ';
+        command += Quote(picture);
     }
-    command += " -rotate 270 -resize " + std::to_string(options.pageWidth) + "x" +
-               std::to_string(options.pageHeight) + " -compress zip " + Quote(output.string());
+    command += " -rotate 270 -resize ";
+    command += std::to_string(options.pageWidth);
+    command += 'x';
+    command += std::to_string(options.pageHeight);
+    command += " -compress zip ";
+    command += Quote(output.string());
     double best = 0;
     ok = true;
     for (int i = 0; i < options.repeat; ++i) {
