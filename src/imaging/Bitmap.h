@@ -24,7 +24,7 @@ inline constexpr int32_t kMaxBitmapSide = 2 * PDFWriter::kMaxImageSide;
 // Largest pixel data of one bitmap, in bytes (w * h * 3).
 inline constexpr int64_t kMaxBitmapBytes = INT32_MAX;
 // Largest decoded picture, in bytes of the decoder's own format; beyond it a picture is not decoded.
-inline constexpr int64_t kMaxDecodeBytes = 512LL * 1024 * 1024;
+inline constexpr int64_t kMaxDecodeBytes = 256LL * 1024 * 1024;
 
 // True when a w x h bitmap of 24-bit pixels is allowed: both sides from 1 to kMaxBitmapSide and
 // w * h * 3 at most kMaxBitmapBytes. Computed without overflow for any arguments.
