@@ -1,11 +1,12 @@
 // Page composition benchmark: pages per second for a folder of slide pictures, with one thread and
 // with every core, against GraphicsMagick doing the same page work (turn, fit, zlib-compressed PDF).
 //
-//   compose_bench [--pictures DIR] [--count N] [--page WxH] [--per-page 1|2] [--repeat R]
-//                 [--threads N] [--only] [--no-gm] [--keep DIR]
+//   compose_bench [--pictures DIR] [--count N] [--photo-every N] [--page WxH] [--per-page 1|2]
+//                 [--repeat R] [--threads N] [--only] [--no-gm] [--keep DIR]
 //
 // Without --pictures, N synthetic slides of 1045 x 784 (text-like shapes, gradients, a photo-like
-// area, saved as RGBA PNG like the office export) are generated into a temporary folder.
+// area on every slide, or with --photo-every N on every N-th; saved as RGBA PNG like the office
+// export) are generated into a temporary folder (or into --keep DIR).
 // --only composes once with --threads threads and exits: for measuring peak memory from outside.
 
 #include <stdlib.h>
@@ -46,6 +47,7 @@ struct Options {
     int pageHeight = 1150;
     int perPage = 1;
     int repeat = 3;
+    int photoEvery = 1;  // a photo-like area on every n-th generated slide
     int threads = 0;
     bool only = false;
     bool gm = true;
@@ -54,7 +56,7 @@ struct Options {
 
 // A slide that compresses like a real one: flat and gradient areas, many small sharp shapes, and a
 // photo-like area of smooth variation with noise.
-QImage SyntheticSlide(int index, int w, int h) {
+QImage SyntheticSlide(int index, int w, int h, bool photo) {
     std::mt19937 random(static_cast<unsigned>(1000 + index));
     const auto uniform = [&random](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
@@ -111,6 +113,9 @@ QImage SyntheticSlide(int index, int w, int h) {
     painter.drawEllipse(QPointF(w * 0.25, h * 0.85), h * 0.2, h * 0.12);
     painter.end();
 
+    if (!photo) {
+        return image;
+    }
     // Photo-like area: smooth waves with fine noise.
     const int photoTop = h / 5;
     const int photoWidth = w - photoLeft - 40;
@@ -258,6 +263,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             options.perPage = std::atoi(argv[++i]);
         } else if (arg == "--repeat" && hasValue) {
             options.repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--photo-every" && hasValue) {
+            options.photoEvery = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--threads" && hasValue) {
             options.threads = std::atoi(argv[++i]);
         } else if (arg == "--keep" && hasValue) {
@@ -279,7 +286,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: compose_bench [--pictures DIR] [--count N] [--page WxH] [--per-page 1|2] "
+                     "usage: compose_bench [--pictures DIR] [--count N] [--photo-every N] [--page WxH] "
+                     "[--per-page 1|2] "
                      "[--repeat R] [--threads N] [--only] [--no-gm] [--keep DIR]\n");
         return 2;
     }
@@ -298,7 +306,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < options.count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "slide%03d.png", i + 1);
-            SyntheticSlide(i, 1045, 784).save(QString::fromStdString((pictureFolder / name).string()), "PNG");
+            SyntheticSlide(i, 1045, 784, i % options.photoEvery == 0)
+                .save(QString::fromStdString((pictureFolder / name).string()), "PNG");
         }
         std::printf("generated %d slides of 1045 x 784 in %.1f s\n", options.count,
                     Seconds(std::chrono::steady_clock::now() - start));

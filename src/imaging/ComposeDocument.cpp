@@ -20,6 +20,7 @@ using imaging::Bitmap;
 constexpr uint32_t kRuleColour = 0xFF808080;  // opaque grey
 constexpr double kRuleWidth = 1.0;
 constexpr int32_t kMaxThreads = 64;
+constexpr size_t kWindowPerThread = 4;
 
 // What one group of slides (one page) turned into.
 struct PageResult {
@@ -162,12 +163,17 @@ bool ComposeOnThisThread(PDFWriter::PDF& document, const Job& job) {
 }
 
 // Worker threads encode groups ahead of the calling thread, which adds them to the document in group
-// order. A worker takes the next group only while fewer than `window` groups are encoded or being
-// encoded beyond the last one added, so memory stays bounded by a few pages.
+// order. A worker takes the next group only while fewer than `window_` groups are encoded or being
+// encoded beyond the last one added, so memory stays bounded by a few pages: the pictures of at most
+// one group per worker, and the encoded (compressed) pixels of the rest. The window is wide enough
+// that one slow page (a photograph among text slides) does not idle the other workers.
 class ParallelComposer {
 public:
     ParallelComposer(const Job& job, int32_t threads)
-        : job_(job), groups_(job.GroupCount()), window_(static_cast<size_t>(threads) * 2), results_(groups_) {
+        : job_(job),
+          groups_(job.GroupCount()),
+          window_(static_cast<size_t>(threads) * kWindowPerThread),
+          results_(groups_) {
         workers_.reserve(static_cast<size_t>(threads));
         for (int32_t t = 0; t < threads; ++t) {
             try {
