@@ -266,6 +266,7 @@ TEST(ConvertCliTest, ADecimalCommaLocaleChangesNothingInThePdf) {
 
     const fs::path pdf = box.Root() / "de" / "pics.pdf";
     ExpectSoundPdf(pdf, 3, 560, 750);
+    ExpectSoundPdf(box.Root() / "c" / "pics.pdf", 3, 560, 750);
     // The renderer reads the drawing operators back: a comma in a number would misplace the picture.
     EXPECT_NEAR(PageCentreGrey(pdf, 1, box.Root()), 40, 2);
     EXPECT_NEAR(PageCentreGrey(pdf, 3, box.Root()), 200, 2);
@@ -312,6 +313,10 @@ TEST(ConvertCliTest, TheProgressBarIsDrawnOnlyOnATerminalAndNotWhenQuiet) {
     const ProcessResult piped = box.Run({"-o", "c", "pics"});
     ASSERT_EQ(piped.exitCode, 0);
     EXPECT_EQ(piped.err, "");
+
+    for (const char* folder : {"a", "b", "c"}) {
+        ExpectSoundPdf(box.Root() / folder / "pics.pdf", 2, 784, 1150);
+    }
 }
 
 TEST(ConvertCliTest, NeverLinksQtWidgets) {
