@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QTransform>
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -40,13 +41,41 @@ bool DecodedSizeAllowed(const QSize& size) {
     return int64_t{size.width()} * size.height() * 4 <= kMaxDecodeBytes;
 }
 
-// Opaque 24-bit copy of any decoded picture, with transparent pixels laid on white: a channel c
-// with alpha a becomes c * a / 255 (rounded, as premultiplied) + 255 - a. The common 32-bit
-// formats are converted here in one pass; Qt's own conversions may fan out to its thread pool,
-// which would compete with the page encoders.
-QImage FlattenToBgr(const QImage& image) {
+// Lays one pixel on white and stores it blue, green, red: a channel c with alpha a becomes
+// c * a / 255 (rounded, as premultiplied) + 255 - a.
+inline void StoreFlattened(QRgb p, bool premultiplied, uchar* target) {
+    const uint alpha = static_cast<uint>(qAlpha(p));
+    uint red = static_cast<uint>(qRed(p));
+    uint green = static_cast<uint>(qGreen(p));
+    uint blue = static_cast<uint>(qBlue(p));
+    if (alpha != 255) {
+        if (!premultiplied) {
+            red = (red * alpha + 127) / 255;
+            green = (green * alpha + 127) / 255;
+            blue = (blue * alpha + 127) / 255;
+        }
+        const uint paper = 255 - alpha;
+        red += paper;
+        green += paper;
+        blue += paper;
+    }
+    target[0] = static_cast<uchar>(blue);
+    target[1] = static_cast<uchar>(green);
+    target[2] = static_cast<uchar>(red);
+}
+
+// Opaque 24-bit copy of any decoded picture with transparent pixels laid on white, turned 270
+// degrees clockwise on the way when `turn` is set. The common 32-bit formats are converted here in
+// one pass; Qt's own conversions may fan out to its thread pool, which would compete with the page
+// encoders.
+QImage FlattenToBgr(const QImage& image, bool turn) {
     if (image.format() == kFormat) {
-        return image;
+        if (!turn) {
+            return image;
+        }
+        // In the image's y-down coordinates a rotation by 270 degrees turns clockwise by 270.
+        const QImage turned = image.transformed(QTransform().rotate(270));
+        return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
     }
     QImage argb;
     switch (image.format()) {
@@ -63,41 +92,52 @@ QImage FlattenToBgr(const QImage& image) {
     if (argb.isNull()) {
         return {};
     }
-    QImage out(argb.width(), argb.height(), kFormat);
+    const int w = argb.width();
+    const int h = argb.height();
+    QImage out = turn ? QImage(h, w, kFormat) : QImage(w, h, kFormat);
     if (out.isNull()) {
         return {};
     }
     const bool premultiplied = argb.format() == QImage::Format_ARGB32_Premultiplied;
-    const int w = argb.width();
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* source = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        uchar* target = out.scanLine(y);
-        for (int x = 0; x < w; ++x, target += 3) {
-            const QRgb p = source[x];
-            const uint alpha = static_cast<uint>(qAlpha(p));
-            uint red = static_cast<uint>(qRed(p));
-            uint green = static_cast<uint>(qGreen(p));
-            uint blue = static_cast<uint>(qBlue(p));
-            if (alpha != 255) {
-                if (!premultiplied) {
-                    red = (red * alpha + 127) / 255;
-                    green = (green * alpha + 127) / 255;
-                    blue = (blue * alpha + 127) / 255;
-                }
-                const uint paper = 255 - alpha;
-                red += paper;
-                green += paper;
-                blue += paper;
+    const uchar* sourceBits = argb.constBits();
+    const qsizetype sourceStride = argb.bytesPerLine();
+    uchar* targetBits = out.bits();
+    const qsizetype targetStride = out.bytesPerLine();
+    const auto sourceRow = [&](int y) {
+        return reinterpret_cast<const QRgb*>(sourceBits + y * sourceStride);
+    };
+
+    if (!turn) {
+        for (int y = 0; y < h; ++y) {
+            const QRgb* source = sourceRow(y);
+            uchar* target = targetBits + y * targetStride;
+            for (int x = 0; x < w; ++x, target += 3) {
+                StoreFlattened(source[x], premultiplied, target);
             }
-            target[0] = static_cast<uchar>(blue);
-            target[1] = static_cast<uchar>(green);
-            target[2] = static_cast<uchar>(red);
+        }
+        return out;
+    }
+    // (x, y) goes to (y, w - 1 - x). Square tiles keep the column reads within the cache.
+    constexpr int kTile = 64;
+    for (int y0 = 0; y0 < h; y0 += kTile) {
+        const int y1 = std::min(y0 + kTile, h);
+        for (int x0 = 0; x0 < w; x0 += kTile) {
+            const int x1 = std::min(x0 + kTile, w);
+            for (int x = x0; x < x1; ++x) {
+                uchar* target = targetBits + static_cast<qsizetype>(w - 1 - x) * targetStride + y0 * 3;
+                for (int y = y0; y < y1; ++y, target += 3) {
+                    StoreFlattened(sourceRow(y)[x], premultiplied, target);
+                }
+            }
         }
     }
     return out;
 }
 
-std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device) {
+// Pictures up to this size are decoded into a buffer that the thread keeps for its next picture.
+constexpr qsizetype kKeptDecodeBytes = 16 * 1024 * 1024;
+
+std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::TurnDecision& turn) {
     QImageReader reader(device);
     reader.setAutoTransform(false);
     reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes / (1024 * 1024)));
@@ -106,14 +146,19 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device) {
     if (reader.supportsOption(QImageIOHandler::Size) && !DecodedSizeAllowed(reader.size())) {
         return nullptr;
     }
-    QImage decoded;
-    if (!reader.read(&decoded) || decoded.isNull() || !DecodedSizeAllowed(decoded.size())) {
-        return nullptr;
+    // The reader reuses a buffer of the right size and format instead of allocating a new one.
+    thread_local QImage decoded;
+    const bool read = reader.read(&decoded);
+    std::unique_ptr<Bitmap::Pixels> pixels;
+    if (read && !decoded.isNull() && DecodedSizeAllowed(decoded.size())) {
+        pixels = std::make_unique<Bitmap::Pixels>();
+        pixels->image = FlattenToBgr(decoded, turn && turn(decoded.width(), decoded.height()));
+        if (pixels->image.isNull()) {
+            pixels.reset();
+        }
     }
-    auto pixels = std::make_unique<Bitmap::Pixels>();
-    pixels->image = FlattenToBgr(decoded);
-    if (pixels->image.isNull()) {
-        return nullptr;
+    if (decoded.sizeInBytes() > kKeptDecodeBytes) {
+        decoded = QImage();
     }
     return pixels;
 }
@@ -142,7 +187,7 @@ Bitmap::Bitmap(std::unique_ptr<Pixels> pixels) : pixels_(std::move(pixels)) {}
 
 Bitmap::~Bitmap() = default;
 
-std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path) {
+std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecision& turn) {
     // Opened by its bytes, so that any file name works, whatever its encoding.
     const std::string native = vellumet::ToNative(path);
     const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -159,7 +204,7 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path) {
         ::close(fd);
         return nullptr;
     }
-    auto pixels = DecodeFrom(&file);
+    auto pixels = DecodeFrom(&file, turn);
     if (!pixels) {
         return nullptr;
     }
@@ -176,7 +221,7 @@ std::unique_ptr<Bitmap> Bitmap::Decode(const uint8_t* data, size_t size) {
     if (!buffer.open(QIODevice::ReadOnly)) {
         return nullptr;
     }
-    auto pixels = DecodeFrom(&buffer);
+    auto pixels = DecodeFrom(&buffer, {});
     if (!pixels) {
         return nullptr;
     }
@@ -201,16 +246,9 @@ int32_t Bitmap::Height() const {
 }
 
 bool Bitmap::RotateQuarter() {
-    // In the image's y-down coordinates a rotation by 270 degrees turns clockwise by 270.
-    QImage turned = pixels_->image.transformed(QTransform().rotate(270));
+    QImage turned = FlattenToBgr(pixels_->image, true);
     if (turned.isNull()) {
         return false;
-    }
-    if (turned.format() != kFormat) {
-        turned = FlattenToBgr(turned);
-        if (turned.isNull()) {
-            return false;
-        }
     }
     pixels_->image = std::move(turned);
     return true;
@@ -222,7 +260,7 @@ std::unique_ptr<Bitmap> Bitmap::Scaled(int32_t w, int32_t h) const {
     }
     auto pixels = std::make_unique<Pixels>();
     pixels->image =
-        FlattenToBgr(pixels_->image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        FlattenToBgr(pixels_->image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), false);
     if (pixels->image.isNull() || pixels->image.width() != w || pixels->image.height() != h) {
         return nullptr;
     }

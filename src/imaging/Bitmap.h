@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,10 +38,14 @@ public:
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
 
+    // Asked with a decoded picture's width and height: true to have it loaded turned.
+    using TurnDecision = std::function<bool(int32_t width, int32_t height)>;
+
     // Decodes the picture file at `path`. Returns null when the file cannot be opened or decoded,
     // or when its header declares a side above PDFWriter::kMaxImageSide or more than
-    // kMaxDecodeBytes of pixels (checked before any pixel is decoded).
-    static std::unique_ptr<Bitmap> Load(const std::wstring& path);
+    // kMaxDecodeBytes of pixels (checked before any pixel is decoded). When `turn` answers true,
+    // the bitmap comes out as RotateQuarter would leave it, made in the same pass.
+    static std::unique_ptr<Bitmap> Load(const std::wstring& path, const TurnDecision& turn = {});
     // The same for a picture file held in memory (size bytes at data).
     static std::unique_ptr<Bitmap> Decode(const uint8_t* data, size_t size);
 

@@ -80,14 +80,21 @@ std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i) {
 PageResult EncodeGroup(const Job& job, size_t group) {
     PageResult result;
     const size_t i = group * static_cast<size_t>(job.slidesPerPage);
-    std::unique_ptr<Bitmap> picture =
-        job.slidesPerPage == 2 ? MakePairPicture(job, i) : Bitmap::Load(job.pictures[i]);
+    const auto needsTurn = [&job](int32_t w, int32_t h) {
+        return imaging::NeedsQuarterTurn(w, h, job.pageWidth, job.pageHeight);
+    };
+    std::unique_ptr<Bitmap> picture;
+    if (job.slidesPerPage == 2) {
+        picture = MakePairPicture(job, i);
+        if (picture && needsTurn(picture->Width(), picture->Height())) {
+            picture->RotateQuarter();
+        }
+    } else {
+        // A single slide is decoded already turned, in one pass.
+        picture = Bitmap::Load(job.pictures[i], needsTurn);
+    }
     if (!picture) {
         return result;
-    }
-
-    if (imaging::NeedsQuarterTurn(picture->Width(), picture->Height(), job.pageWidth, job.pageHeight)) {
-        picture->RotateQuarter();
     }
     const imaging::Fit fit =
         imaging::FitToPage(picture->Width(), picture->Height(), job.pageWidth, job.pageHeight);
