@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QPen>
 #include <QTransform>
-#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -64,10 +63,27 @@ inline void StoreFlattened(QRgb p, bool premultiplied, uchar* target) {
     target[2] = static_cast<uchar>(red);
 }
 
+// Pictures up to this size are decoded and flattened in buffers that the thread keeps for its next
+// picture; larger ones are released at once.
+constexpr qsizetype kKeptScratchBytes = 16 * 1024 * 1024;
+
+// Writes the 32-bit picture `argb` flattened into `out` (24-bit, same size), row by row.
+QImage& FlattenRows(const QImage& argb, QImage& out) {
+    const bool premultiplied = argb.format() == QImage::Format_ARGB32_Premultiplied;
+    const int w = argb.width();
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        uchar* target = out.scanLine(y);
+        for (int x = 0; x < w; ++x, target += 3) {
+            StoreFlattened(source[x], premultiplied, target);
+        }
+    }
+    return out;
+}
+
 // Opaque 24-bit copy of any decoded picture with transparent pixels laid on white, turned 270
-// degrees clockwise on the way when `turn` is set. The common 32-bit formats are converted here in
-// one pass; Qt's own conversions may fan out to its thread pool, which would compete with the page
-// encoders.
+// degrees clockwise when `turn` is set. The common 32-bit formats are converted here; Qt's own
+// conversions may fan out to its thread pool, which would compete with the page encoders.
 QImage FlattenToBgr(const QImage& image, bool turn) {
     if (image.format() == kFormat) {
         if (!turn) {
@@ -92,50 +108,25 @@ QImage FlattenToBgr(const QImage& image, bool turn) {
     if (argb.isNull()) {
         return {};
     }
-    const int w = argb.width();
-    const int h = argb.height();
-    QImage out = turn ? QImage(h, w, kFormat) : QImage(w, h, kFormat);
-    if (out.isNull()) {
-        return {};
-    }
-    const bool premultiplied = argb.format() == QImage::Format_ARGB32_Premultiplied;
-    const uchar* sourceBits = argb.constBits();
-    const qsizetype sourceStride = argb.bytesPerLine();
-    uchar* targetBits = out.bits();
-    const qsizetype targetStride = out.bytesPerLine();
-    const auto sourceRow = [&](int y) {
-        return reinterpret_cast<const QRgb*>(sourceBits + y * sourceStride);
-    };
-
     if (!turn) {
-        for (int y = 0; y < h; ++y) {
-            const QRgb* source = sourceRow(y);
-            uchar* target = targetBits + y * targetStride;
-            for (int x = 0; x < w; ++x, target += 3) {
-                StoreFlattened(source[x], premultiplied, target);
-            }
-        }
-        return out;
+        QImage out(argb.width(), argb.height(), kFormat);
+        return out.isNull() ? out : FlattenRows(argb, out);
     }
-    // (x, y) goes to (y, w - 1 - x). Square tiles keep the column reads within the cache.
-    constexpr int kTile = 64;
-    for (int y0 = 0; y0 < h; y0 += kTile) {
-        const int y1 = std::min(y0 + kTile, h);
-        for (int x0 = 0; x0 < w; x0 += kTile) {
-            const int x1 = std::min(x0 + kTile, w);
-            for (int x = x0; x < x1; ++x) {
-                uchar* target = targetBits + static_cast<qsizetype>(w - 1 - x) * targetStride + y0 * 3;
-                for (int y = y0; y < y1; ++y, target += 3) {
-                    StoreFlattened(sourceRow(y)[x], premultiplied, target);
-                }
-            }
+    // Flattened into a buffer the thread keeps, then turned by Qt's tiled 24-bit rotation.
+    thread_local QImage flat;
+    if (flat.size() != argb.size() || flat.format() != kFormat || !flat.isDetached()) {
+        flat = QImage(argb.width(), argb.height(), kFormat);
+        if (flat.isNull()) {
+            return {};
         }
     }
-    return out;
+    FlattenRows(argb, flat);
+    QImage turned = flat.transformed(QTransform().rotate(270));
+    if (flat.sizeInBytes() > kKeptScratchBytes) {
+        flat = QImage();
+    }
+    return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
 }
-
-// Pictures up to this size are decoded into a buffer that the thread keeps for its next picture.
-constexpr qsizetype kKeptDecodeBytes = 16 * 1024 * 1024;
 
 std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::TurnDecision& turn) {
     QImageReader reader(device);
@@ -157,7 +148,7 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::Turn
             pixels.reset();
         }
     }
-    if (decoded.sizeInBytes() > kKeptDecodeBytes) {
+    if (decoded.sizeInBytes() > kKeptScratchBytes) {
         decoded = QImage();
     }
     return pixels;
