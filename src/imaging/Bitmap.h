@@ -6,7 +6,8 @@
 // Every bitmap holds opaque 24-bit pixels stored blue, green, red. A decoded picture with
 // transparency is flattened onto white, and a new bitmap starts white (the reader's paper).
 // A Bitmap is used by one thread at a time; different bitmaps may be used on different threads at
-// once, with or without a running Qt application object.
+// once, with or without a running Qt application object. A thread that decodes keeps its decoding
+// buffers (up to 32 MB, released when the thread ends) for its next picture of the same size.
 
 #include <cstddef>
 #include <cstdint>
