@@ -75,18 +75,27 @@ void ComposeBitmap(imaging::Bitmap& picture, int32_t pageWidth, int32_t pageHeig
     CheckEncoded(image);
 }
 
-std::string& PictureFile() {
-    static std::string path = [] {
+// A temporary file for the picture bytes, removed when the program ends.
+struct ScratchFile {
+    ScratchFile() {
         std::string pattern = (std::filesystem::temp_directory_path() / "imaging-fuzz-XXXXXX").string();
         const int fd = ::mkstemp(pattern.data());
         if (fd >= 0) {
             ::close(fd);
-            std::atexit([] { std::remove(PictureFile().c_str()); });
-            return pattern;
+            path = pattern;
         }
-        return std::string();
-    }();
-    return path;
+    }
+    ~ScratchFile() {
+        if (!path.empty()) {
+            std::remove(path.c_str());
+        }
+    }
+    std::string path;
+};
+
+const std::string& PictureFile() {
+    static ScratchFile file;
+    return file.path;
 }
 
 void ComposeFile(const uint8_t* data, size_t size) {
