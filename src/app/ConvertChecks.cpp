@@ -9,7 +9,8 @@
 namespace vellumet {
 
 std::wstring WithTrailingSeparator(std::wstring folder) {
-    if (folder.empty() || (folder.back() != L'\\' && folder.back() != L'/')) {
+    // "/" is the only separator on this platform; a backslash is an ordinary character of a name.
+    if (folder.empty() || folder.back() != L'/') {
         folder += L'/';
     }
     return folder;

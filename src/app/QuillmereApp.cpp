@@ -1,12 +1,11 @@
 #include "app/QuillmereApp.h"
 
 #include <QApplication>
-#include <memory>
 
 #include "app/AppIcon.h"
-#include "app/OfficeExporter.h"
 #include "app/VellumetDlg.h"
 #include "imaging/ComposeDocument.h"
+#include "job/OfficeSlideExporter.h"
 
 namespace vellumet {
 
@@ -22,9 +21,9 @@ int CQuillmereApp::Run(int argc, char** argv) {
 }
 
 bool CQuillmereApp::InitInstance() {
-    std::unique_ptr<SlideExporter> exporter = MakeOfficeExporter();
+    OfficeSlideExporter exporter;
     DialogServices services;
-    services.exporter = exporter.get();
+    services.exporter = &exporter;
     services.compose = &ComposeDocument;
     {
         CVellumetDlg dialog(services);

@@ -184,14 +184,10 @@ int ConvertCommand::RunConversions() {
     }
     const settings::SettingsChoice choice = ApplyRemembered(line_, remembered);
 
-    // Convert's checks, on the folder made absolute: "/" is the only separator here, so a folder
-    // ending in "\" gets a "/" too.
+    // Convert's checks, on the folder made absolute.
     std::wstring outputFolder = choice.outputFolder;
     if (!outputFolder.empty()) {
-        outputFolder = FromPath(Normalised(ToPath(outputFolder)));
-        if (outputFolder.back() != L'/') {
-            outputFolder += L'/';
-        }
+        outputFolder = WithTrailingSeparator(FromPath(Normalised(ToPath(outputFolder))));
     }
     for (const std::wstring& input : line_.inputs) {
         const std::wstring refusal = CheckConvertInputs(input, outputFolder);

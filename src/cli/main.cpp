@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cli/ConvertCommand.h"
-#include "cli/OfficeExporter.h"
 #include "cli/StopSignals.h"
 #include "imaging/ComposeDocument.h"
+#include "job/OfficeSlideExporter.h"
 
 namespace {
 
@@ -25,9 +25,9 @@ int main(int argc, char** argv) {
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
-    std::unique_ptr<vellumet::SlideExporter> office = MakeOfficeExporter();
+    vellumet::OfficeSlideExporter office;
     CommandServices services;
-    services.exporter = office.get();
+    services.exporter = &office;
     services.compose = Compose;
     services.cancel = &signals.Token();
     services.errIsTerminal = ::isatty(STDERR_FILENO) == 1;

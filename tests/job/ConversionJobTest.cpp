@@ -198,6 +198,16 @@ TEST_F(ConversionJobTest, DocumentThatOutgrewItsBufferIsNotSaved) {
     EXPECT_EQ(TemporaryEntries(), 0u);
 }
 
+TEST_F(ConversionJobTest, DocumentWithoutPagesIsNotReportedAsSuccess) {
+    // Every picture failed to decode: composition returns a document, but it has no page.
+    job.compose = [](const std::vector<std::wstring>&, int32_t, int32_t, int32_t,
+                     const vellumet::CancelToken*) { return std::make_unique<PDFWriter::PDF>(); };
+    EXPECT_EQ(Run(), JobResult::ComposeFailed);
+    EXPECT_EQ(host.messages, (std::vector<std::wstring>{L"Can not generate PDF"}));
+    EXPECT_TRUE(OutputFolderEmpty());
+    EXPECT_EQ(TemporaryEntries(), 0u);
+}
+
 TEST_F(ConversionJobTest, UnwritableOutputNamesThePath) {
     job.settings.outputFolder = scratch.path() + L"/gone/";
     EXPECT_EQ(Run(), JobResult::SaveFailed);
