@@ -28,14 +28,14 @@ enum class OptionId {
     Version,
 };
 
-struct OptionSpec {
+struct OptionRule {
     OptionId id;
     char shortName;  // 0 when the option has only a long name
     const char* longName;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {OptionId::Device, 'd', "device", true},
     {OptionId::OutputDir, 'o', "output-dir", true},
     {OptionId::OmitBackground, 0, "omit-background", false},
@@ -50,19 +50,19 @@ constexpr OptionSpec kOptions[] = {
     {OptionId::Version, 0, "version", false},
 };
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName != 0 && spec.shortName == name) {
-            return &spec;
+const OptionRule* FindShort(char name) {
+    for (const OptionRule& rule : kOptions) {
+        if (rule.shortName != 0 && rule.shortName == name) {
+            return &rule;
         }
     }
     return nullptr;
 }
 
-const OptionSpec* FindLong(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.longName) {
-            return &spec;
+const OptionRule* FindLong(std::string_view name) {
+    for (const OptionRule& rule : kOptions) {
+        if (name == rule.longName) {
+            return &rule;
         }
     }
     return nullptr;
@@ -94,8 +94,8 @@ std::string UnknownDeviceError(std::wstring_view name) {
 }
 
 // Applies one option; `value` is its argument when it takes one. Returns an error text or "".
-std::string Apply(const OptionSpec& spec, const std::string& value, CommandLine& line) {
-    switch (spec.id) {
+std::string Apply(const OptionRule& rule, const std::string& value, CommandLine& line) {
+    switch (rule.id) {
         case OptionId::Device: {
             const std::wstring name = FromNative(value);
             const DeviceScheme* row = FindDevice(name);
@@ -165,26 +165,26 @@ ParseResult Parse(const std::vector<std::string>& args) {
             const size_t equals = arg.find('=');
             const std::string name =
                 arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionSpec* spec = FindLong(name);
-            if (spec == nullptr) {
+            const OptionRule* rule = FindLong(name);
+            if (rule == nullptr) {
                 result.error = "unknown option '--" + name + "'";
                 return result;
             }
             std::string value;
             if (equals != std::string::npos) {
-                if (!spec->takesValue) {
+                if (!rule->takesValue) {
                     result.error = "option '--" + name + "' takes no value";
                     return result;
                 }
                 value = arg.substr(equals + 1);
-            } else if (spec->takesValue) {
+            } else if (rule->takesValue) {
                 if (i + 1 >= args.size()) {
                     result.error = "option '--" + name + "' needs a value";
                     return result;
                 }
                 value = args[++i];
             }
-            result.error = Apply(*spec, value, line);
+            result.error = Apply(*rule, value, line);
             if (!result.error.empty()) {
                 return result;
             }
@@ -193,13 +193,13 @@ ParseResult Parse(const std::vector<std::string>& args) {
 
         // One or more bundled short options; one that takes a value ends the bundle.
         for (size_t k = 1; k < arg.size() && !finished(); ++k) {
-            const OptionSpec* spec = FindShort(arg[k]);
-            if (spec == nullptr) {
+            const OptionRule* rule = FindShort(arg[k]);
+            if (rule == nullptr) {
                 result.error = std::string("unknown option '-") + arg[k] + "'";
                 return result;
             }
             std::string value;
-            if (spec->takesValue) {
+            if (rule->takesValue) {
                 if (k + 1 < arg.size()) {
                     value = arg.substr(k + 1);
                 } else if (i + 1 < args.size()) {
@@ -210,7 +210,7 @@ ParseResult Parse(const std::vector<std::string>& args) {
                 }
                 k = arg.size();
             }
-            result.error = Apply(*spec, value, line);
+            result.error = Apply(*rule, value, line);
             if (!result.error.empty()) {
                 return result;
             }
