@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,7 +26,16 @@ using powerpoint::InvokeKind;
 namespace dispid = powerpoint::dispid;
 
 const std::wstring kSource = L"/talks/review.final.ppt";
-const std::wstring kFolder = L"/tmp/PPT20260101120000";
+// The export folder: private to this test process, and removed when the tests end.
+const std::wstring kFolder =
+    vellumet::FromPath(std::filesystem::temp_directory_path() /
+                       ("vellumet-export-test-" + std::to_string(::getpid())) / "PPT20260101120000");
+
+class RemoveExportFolder : public ::testing::Environment {
+public:
+    void TearDown() override { std::filesystem::remove_all(vellumet::ToPath(kFolder).parent_path()); }
+};
+const auto* const kRemoveExportFolder = ::testing::AddGlobalTestEnvironment(new RemoveExportFolder);
 
 // A call as one line: "<object> <dispid> <get|put|method> <arguments>".
 std::string Describe(const Call& call) {
@@ -44,7 +54,8 @@ std::string Describe(const Call& call) {
     for (const AutomationArgument& arg : call.args) {
         switch (arg.type) {
             case AutomationArgument::Type::Text:
-                line += " '" + vellumet::ToNative(arg.text) + "'";
+                line += " '" +
+                        (arg.text == kFolder ? std::string("<folder>") : vellumet::ToNative(arg.text)) + "'";
                 break;
             case AutomationArgument::Type::Int32:
                 line += " " + std::to_string(arg.value);
@@ -102,7 +113,7 @@ TEST(SlideExport, PlainExportWalksTheSlidesAndChangesNothing) {
         "slides 11 get",
         "slides 0 method v2",
         "slides 11 get",
-        "presentation 2038 method '/tmp/PPT20260101120000' 'png' 1045 784",
+        "presentation 2038 method '<folder>' 'png' 1045 784",
     };
     EXPECT_EQ(Describe(office.calls), expected);
     EXPECT_TRUE(office.Puts().empty());
@@ -124,8 +135,7 @@ TEST(SlideExport, OpensWithTheGivenIdentifier) {
     ASSERT_EQ(office.CallsTo(dispid::Presentations::Open2000, InvokeKind::Method, Kind::Presentations).size(),
               1u);
     EXPECT_TRUE(office.CallsTo(dispid::Presentations::Open, InvokeKind::Method, Kind::Presentations).empty());
-    EXPECT_EQ(Describe(office.calls.back()),
-              "presentation 2038 method '/tmp/PPT20260101120000' 'png' 800 600");
+    EXPECT_EQ(Describe(office.calls.back()), "presentation 2038 method '<folder>' 'png' 800 600");
 }
 
 TEST(SlideExport, OmitBackgroundHidesMasterShapesOnEverySlideOnly) {
@@ -190,7 +200,7 @@ TEST(SlideExport, OmitShadowTreatsEachShapeByWhatItHolds) {
         "font 2007 put 0",
         "shapes 2 get",
         "slides 11 get",
-        "presentation 2038 method '/tmp/PPT20260101120000' 'png' 1045 784",
+        "presentation 2038 method '<folder>' 'png' 1045 784",
     };
     EXPECT_EQ(Describe(office.calls), expected);
     ExpectAllReleased(office);
@@ -225,7 +235,7 @@ TEST(SlideExport, EmptyDeckIsStillExported) {
         "presentations 2005 method '/talks/review.final.ppt' 1 0 0",
         "presentation 2011 get",
         "slides 11 get",
-        "presentation 2038 method '/tmp/PPT20260101120000' 'png' 1045 784",
+        "presentation 2038 method '<folder>' 'png' 1045 784",
     };
     EXPECT_EQ(Describe(office.calls), expected);
     ExpectAllReleased(office);
