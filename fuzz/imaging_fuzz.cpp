@@ -75,7 +75,7 @@ void ComposeBitmap(imaging::Bitmap& picture, int32_t pageWidth, int32_t pageHeig
     CheckEncoded(image);
 }
 
-// A temporary file for the picture bytes, removed when the program ends.
+// A temporary file for one input's picture bytes, removed when it goes out of scope.
 struct ScratchFile {
     ScratchFile() {
         std::string pattern = (std::filesystem::temp_directory_path() / "imaging-fuzz-XXXXXX").string();
@@ -90,16 +90,14 @@ struct ScratchFile {
             std::remove(path.c_str());
         }
     }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
     std::string path;
 };
 
-const std::string& PictureFile() {
-    static ScratchFile file;
-    return file.path;
-}
-
 void ComposeFile(const uint8_t* data, size_t size) {
-    const std::string& path = PictureFile();
+    const ScratchFile file;
+    const std::string& path = file.path;
     if (path.empty()) {
         return;
     }
