@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -118,6 +119,7 @@ protected:
         for (const auto& entry : fs::directory_iterator(vellumet::ToPath(scratch.path()) / "out")) {
             written.push_back(entry.path().filename().string());
         }
+        std::sort(written.begin(), written.end());
         EXPECT_EQ(written, outputs);
         EXPECT_TRUE(ChildProcesses().empty()) << "an office process survived";
     }
@@ -131,21 +133,34 @@ protected:
 
 }  // namespace
 
-TEST_F(OfficeJobTest, ConvertsAPresentation) {
-    job.settings.sourcePath = vellumet::FromPath(Corpus("numbers2.ppt"));
+TEST_F(OfficeJobTest, ConvertsEachKindOfPresentationToOnePagePerSlide) {
+    // A binary deck, an Office Open XML deck with several masters, an OpenDocument deck.
+    const struct {
+        const char* file;
+        const char* pdf;
+        const char* pages;
+    } decks[] = {{"numbers2.ppt", "numbers2.pdf", "2"},
+                 {"themes.pptx", "themes.pdf", "10"},
+                 {"testMasterFooter.odp", "testMasterFooter.pdf", "1"}};
     job.settings.omitBackground = 1;
     job.settings.omitShadow = 1;
+    std::vector<std::string> written;
+    for (const auto& deck : decks) {
+        SCOPED_TRACE(deck.file);
+        job.settings.sourcePath = vellumet::FromPath(Corpus(deck.file));
+        ASSERT_EQ(vellumet::ConversionThreadProc(&job), JobResult::Succeeded);
+        EXPECT_TRUE(host.messages.empty());
 
-    ASSERT_EQ(vellumet::ConversionThreadProc(&job), JobResult::Succeeded);
-    EXPECT_TRUE(host.messages.empty());
-    ExpectOnlyOutputLeft({"numbers2.pdf"});
-
-    const std::string pdf = "'" + (vellumet::ToPath(scratch.path()) / "out" / "numbers2.pdf").string() + "'";
-    std::string output;
-    EXPECT_EQ(jobtest::RunCommand("qpdf --check " + pdf + " 2>&1", output), 0) << output;
-    ASSERT_EQ(jobtest::RunCommand("pdfinfo " + pdf + " 2>&1", output), 0) << output;
-    EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), "2");
-    EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), "560 x 750 pts");
+        const std::string pdf = "'" + (vellumet::ToPath(scratch.path()) / "out" / deck.pdf).string() + "'";
+        std::string output;
+        EXPECT_EQ(jobtest::RunCommand("qpdf --check " + pdf + " 2>&1", output), 0) << output;
+        ASSERT_EQ(jobtest::RunCommand("pdfinfo " + pdf + " 2>&1", output), 0) << output;
+        EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), deck.pages);
+        EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), "560 x 750 pts");
+        written.push_back(deck.pdf);
+    }
+    std::sort(written.begin(), written.end());
+    ExpectOnlyOutputLeft(written);
 }
 
 TEST_F(OfficeJobTest, UnreadablePresentationIsReportedAndLeavesNothing) {
