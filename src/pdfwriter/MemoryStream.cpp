@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "pdfwriter/ScratchBuffer.h"
 #include "pdfwriter/Zlib.h"
 
 namespace PDFWriter {
@@ -66,8 +67,10 @@ MemoryStream& MemoryStream::Append(const void* bytes, int32_t size, bool compres
         return *this;
     }
 
+    // The compressor writes into a scratch area of the documented bound, reused per thread; only
+    // the bytes it produced are appended.
     const int64_t scratchSize = CompressScratchSize(size);
-    auto* scratch = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(scratchSize), 1));
+    uint8_t* scratch = ThreadScratch(kCompressScratchSlot, static_cast<size_t>(scratchSize));
     if (scratch == nullptr) {
         return *this;
     }
@@ -77,7 +80,7 @@ MemoryStream& MemoryStream::Append(const void* bytes, int32_t size, bool compres
     if (compressedLength >= 0 && compressedLength <= INT32_MAX) {
         Append(scratch, static_cast<int32_t>(compressedLength));
     }
-    std::free(scratch);
+    ReleaseLargeScratch(kCompressScratchSlot);
     return *this;
 }
 
