@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Writes the sample presentations in this folder as OpenDocument presentations.
+"""Writes OpenDocument presentations: the samples in this folder, or numbered decks for tests.
 
-sample.odp      three 4:3 slides on a master with a background graphic (a band and a logo
-                shape), shadowed shapes and shadowed text: every conversion option shows.
-widescreen.odp  two 16:9 slides, for the handling of slides that are not 4:3.
-
-Run it again after changing it; the files it writes are committed.
+Usage:
+  make-samples.py                    writes the committed samples beside this script:
+      sample.odp      three 4:3 slides on a master with a background graphic (a band and a logo
+                      shape), shadowed shapes and shadowed text: every conversion option shows.
+      widescreen.odp  two 16:9 slides, for the handling of slides that are not 4:3.
+  make-samples.py --deck OUTPUT N    writes a 4:3 deck of N numbered slides of the same kind, for
+                                     tests and benchmarks.
 """
 import os
+import sys
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -128,8 +131,7 @@ def meta(title):
 """
 
 
-def write(name, title, width_cm, height_cm, slides):
-    path = os.path.join(HERE, name)
+def write(path, title, width_cm, height_cm, slides):
     with zipfile.ZipFile(path, "w") as odp:
         # The media type comes first and uncompressed, as the format requires.
         odp.writestr(zipfile.ZipInfo("mimetype"), "application/vnd.oasis.opendocument.presentation",
@@ -140,15 +142,30 @@ def write(name, title, width_cm, height_cm, slides):
                             ("META-INF/manifest.xml", MANIFEST)):
             info = zipfile.ZipInfo(entry, date_time=(2026, 1, 1, 0, 0, 0))
             odp.writestr(info, text, compress_type=zipfile.ZIP_DEFLATED)
-    print(path)
 
 
-write("sample.odp", "Reading slides on paper-like screens", 28, 21, [
-    ("Slides on an e-reader", ["One slide fills the page", "turned a quarter turn", "sized for the device"]),
-    ("Clean pages", ["Background graphics can go", "Shadows can go", "Text stays sharp"]),
-    ("Two per page", ["Pairs share a page", "with a grey rule between them"]),
-])
-write("widescreen.odp", "A widescreen deck", 33.867, 19.05, [
-    ("A 16:9 slide", ["Not every deck is 4:3", "Its own shape is kept"]),
-    ("Second wide slide", ["Fitted, never stretched"]),
-])
+def write_samples():
+    write(os.path.join(HERE, "sample.odp"), "Reading slides on paper-like screens", 28, 21, [
+        ("Slides on an e-reader", ["One slide fills the page", "turned a quarter turn", "sized for the device"]),
+        ("Clean pages", ["Background graphics can go", "Shadows can go", "Text stays sharp"]),
+        ("Two per page", ["Pairs share a page", "with a grey rule between them"]),
+    ])
+    write(os.path.join(HERE, "widescreen.odp"), "A widescreen deck", 33.867, 19.05, [
+        ("A 16:9 slide", ["Not every deck is 4:3", "Its own shape is kept"]),
+        ("Second wide slide", ["Fitted, never stretched"]),
+    ])
+
+
+def write_numbered_deck(path, count):
+    slides = [(f"Slide {n} of {count}", [f"First point of slide {n}", "A second point",
+                                          "And a third, somewhat longer line"]) for n in range(1, count + 1)]
+    write(path, f"A deck of {count} slides", 28, 21, slides)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 1:
+        write_samples()
+    elif len(sys.argv) == 4 and sys.argv[1] == "--deck" and sys.argv[3].isdigit() and int(sys.argv[3]) >= 1:
+        write_numbered_deck(sys.argv[2], int(sys.argv[3]))
+    else:
+        sys.exit("usage: make-samples.py [--deck OUTPUT N]")

@@ -18,8 +18,8 @@ const fs::path kSample = fs::path(VELLUMET_SOURCE_DIR) / "samples" / "sample.odp
 
 fs::path MakeDeck(const fs::path& file, int slides) {
     const ProcessResult made = RunProcess(
-        {"/usr/bin/python3", (fs::path(VELLUMET_SOURCE_DIR) / "tests" / "cli" / "make-deck.py").string(),
-         file.string(), std::to_string(slides)});
+        {"/usr/bin/python3", (fs::path(VELLUMET_SOURCE_DIR) / "samples" / "make-samples.py").string(),
+         "--deck", file.string(), std::to_string(slides)});
     EXPECT_EQ(made.exitCode, 0) << made.err;
     return file;
 }
