@@ -150,8 +150,7 @@ T registry_string<T>::get() {
 
 template <class T>
 registry_string<T>& registry_string<T>::set(const T& newValue) {
-    bool forced = (flags & force) != 0 && (flags & no_write_back) == 0;
-    if (!forced && newValue == value) {
+    if (!Forced() && newValue == value) {
         return *this;
     }
     value = newValue;
@@ -247,8 +246,7 @@ T registry_int<T>::get() {
 
 template <class T>
 registry_int<T>& registry_int<T>::set(T newValue) {
-    bool forced = (flags & force) != 0 && (flags & no_write_back) == 0;
-    if (!forced && newValue == value) {
+    if (!Forced() && newValue == value) {
         return *this;
     }
     value = newValue;

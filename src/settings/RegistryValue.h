@@ -56,6 +56,8 @@ protected:
     void CloseKey();
     bool WriteBack() const { return (flags & (immediate | no_write_back | force)) == 0; }
     bool LoadsOnGet() const { return (flags & (immediate | force)) != 0; }
+    // A forced value is stored by set() even when unchanged, unless it is never written back.
+    bool Forced() const { return (flags & force) != 0 && (flags & no_write_back) == 0; }
 
     uint16_t flags;
     StoreKey* key;
