@@ -8,9 +8,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <QImage>
 #include <QtGlobal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,7 +23,9 @@
 #include "common/WideText.h"
 #include "imaging/Bitmap.h"
 #include "imaging/ComposeDocument.h"
+#include "imaging/Flatten.h"
 #include "imaging/PageLayout.h"
+#include "imaging/PngDecoder.h"
 #include "pdfwriter/ImageObject.h"
 #include "pdfwriter/Page.h"
 
@@ -47,6 +51,39 @@ void CheckEncoded(const PDFWriter::ImageObject& image) {
                 Z_OK,
             "image stream is valid zlib");
     Require(length == expected, "image stream holds width x height x 3 bytes");
+}
+
+// Whenever the fast PNG decoder takes a file, Qt's decoder must read the same pixels from it.
+void CheckDecodersAgree(const uint8_t* data, size_t size) {
+    imaging::PngDecoder fast;
+    if (!fast.Parse(data, size) || int64_t{fast.Width()} * fast.Height() > kMaxFuzzPixels ||
+        size > static_cast<size_t>(INT32_MAX)) {
+        return;
+    }
+    const int32_t w = fast.Width();
+    const int32_t h = fast.Height();
+    std::vector<uint8_t> rows(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
+    if (!fast.Decode(rows.data(), ptrdiff_t{w} * 3)) {
+        return;
+    }
+    const QImage qt =
+        QImage::fromData(data, static_cast<int>(size), "PNG").convertToFormat(QImage::Format_ARGB32);
+    Require(!qt.isNull(), "what the fast decoder reads, Qt reads too");
+    Require(qt.width() == w && qt.height() == h, "both decoders agree on the size");
+    for (int32_t y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(qt.constScanLine(y));
+        for (int32_t x = 0; x < w; ++x) {
+            uint8_t expected[3];
+            imaging::StoreFlattenedBgr(
+                static_cast<uint32_t>(qRed(line[x])), static_cast<uint32_t>(qGreen(line[x])),
+                static_cast<uint32_t>(qBlue(line[x])), static_cast<uint32_t>(qAlpha(line[x])), expected);
+            Require(std::memcmp(
+                        expected,
+                        &rows[(static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 3],
+                        3) == 0,
+                    "both decoders give the same pixels");
+        }
+    }
 }
 
 void ComposeBitmap(imaging::Bitmap& picture, int32_t pageWidth, int32_t pageHeight) {
@@ -123,6 +160,7 @@ void ComposeFile(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CheckDecodersAgree(data, size);
     std::unique_ptr<imaging::Bitmap> picture = imaging::Bitmap::Decode(data, size);
     if (!picture) {
         return 0;

@@ -22,6 +22,34 @@ def png(w, h, colour_type, depth, rows, extra=b"", interlace=0, ihdr_crc=None):
             chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
+def paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    return a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+
+
+def filtered_png(w, h, colour_type, filters, pieces=1):
+    """An 8-bit RGB (2) or RGBA (6) picture whose row y uses filter filters[y % len(filters)], its
+    zlib stream split over `pieces` IDAT chunks."""
+    bpp = 4 if colour_type == 6 else 3
+    rows, above = [], bytes(w * bpp)
+    for y, row in enumerate(pixels(w, h, bpp)):
+        kind = filters[y % len(filters)]
+        out = bytearray([kind])
+        for i, value in enumerate(row):
+            a = row[i - bpp] if i >= bpp else 0
+            b, c = above[i], (above[i - bpp] if i >= bpp else 0)
+            predicted = [0, a, b, (a + b) // 2, paeth(a, b, c)][kind]
+            out.append((value - predicted) % 256)
+        rows.append(bytes(out))
+        above = row
+    stream = zlib.compress(b"".join(rows))
+    size = -(-len(stream) // pieces)
+    ihdr = struct.pack(">IIBBBBB", w, h, 8, colour_type, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
+            b"".join(chunk(b"IDAT", stream[i:i + size]) for i in range(0, len(stream), size)) + chunk(b"IEND", b""))
+
+
 def pixels(w, h, channels, depth=8):
     size = depth // 8
     rows = []
@@ -48,6 +76,9 @@ files = {
     "one_pixel.png": png(1, 1, 2, 8, [b"\xff\xff\xff"]),
     "tall_2x40.png": png(2, 40, 2, 8, pixels(2, 40, 3)),
     "wide_40x2.png": png(40, 2, 6, 8, pixels(40, 2, 4)),
+    "rgb_all_filters_11x10.png": filtered_png(11, 10, 2, [0, 1, 2, 3, 4]),
+    "rgba_all_filters_9x10.png": filtered_png(9, 10, 6, [4, 3, 2, 1, 0]),
+    "rgba_paeth_split_13x6.png": filtered_png(13, 6, 6, [4], pieces=4),
 }
 good = files["rgb_5x3.png"]
 files.update({

@@ -1,5 +1,6 @@
 #include "imaging/Bitmap.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,8 +17,11 @@
 #include <QTransform>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "common/WideText.h"
+#include "imaging/Flatten.h"
+#include "imaging/PngDecoder.h"
 
 namespace imaging {
 
@@ -40,27 +44,19 @@ bool DecodedSizeAllowed(const QSize& size) {
     return int64_t{size.width()} * size.height() * 4 <= kMaxDecodeBytes;
 }
 
-// Lays one pixel on white and stores it blue, green, red: a channel c with alpha a becomes
-// c * a / 255 (rounded, as premultiplied) + 255 - a.
+// Lays one pixel on white and stores it blue, green, red (see Flatten.h); a premultiplied channel
+// already holds c * a / 255.
 inline void StoreFlattened(QRgb p, bool premultiplied, uchar* target) {
-    const uint alpha = static_cast<uint>(qAlpha(p));
-    uint red = static_cast<uint>(qRed(p));
-    uint green = static_cast<uint>(qGreen(p));
-    uint blue = static_cast<uint>(qBlue(p));
-    if (alpha != 255) {
-        if (!premultiplied) {
-            red = (red * alpha + 127) / 255;
-            green = (green * alpha + 127) / 255;
-            blue = (blue * alpha + 127) / 255;
-        }
-        const uint paper = 255 - alpha;
-        red += paper;
-        green += paper;
-        blue += paper;
+    const auto alpha = static_cast<uint32_t>(qAlpha(p));
+    if (premultiplied && alpha != 255) {
+        const uint32_t paper = 255 - alpha;
+        target[0] = static_cast<uchar>(static_cast<uint32_t>(qBlue(p)) + paper);
+        target[1] = static_cast<uchar>(static_cast<uint32_t>(qGreen(p)) + paper);
+        target[2] = static_cast<uchar>(static_cast<uint32_t>(qRed(p)) + paper);
+        return;
     }
-    target[0] = static_cast<uchar>(blue);
-    target[1] = static_cast<uchar>(green);
-    target[2] = static_cast<uchar>(red);
+    StoreFlattenedBgr(static_cast<uint32_t>(qRed(p)), static_cast<uint32_t>(qGreen(p)),
+                      static_cast<uint32_t>(qBlue(p)), alpha, target);
 }
 
 // Pictures up to this size are decoded and flattened in buffers that the thread keeps for its next
@@ -79,6 +75,38 @@ QImage& FlattenRows(const QImage& argb, QImage& out) {
         }
     }
     return out;
+}
+
+QImage FlattenToBgr(const QImage& image, bool turn);
+
+// A w x h 24-bit buffer that the thread keeps for its next picture of the same size; null when
+// memory is short.
+QImage& TurnScratch(int w, int h) {
+    thread_local QImage flat;
+    if (flat.width() != w || flat.height() != h || flat.format() != kFormat || !flat.isDetached()) {
+        flat = QImage(w, h, kFormat);
+    }
+    return flat;
+}
+
+// Has `fill` write a w x h picture into the thread's scratch buffer and returns it turned 270
+// degrees clockwise by Qt's tiled 24-bit rotation. Null when `fill` returns false or memory is
+// short.
+template <typename Fill>
+QImage FillThenTurn(int w, int h, Fill&& fill) {
+    QImage& flat = TurnScratch(w, h);
+    if (flat.isNull()) {
+        return {};
+    }
+    QImage turned;
+    if (fill(flat)) {
+        // In the image's y-down coordinates a rotation by 270 degrees turns clockwise by 270.
+        turned = flat.transformed(QTransform().rotate(270));
+    }
+    if (flat.sizeInBytes() > kKeptScratchBytes) {
+        flat = QImage();
+    }
+    return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
 }
 
 // Opaque 24-bit copy of any decoded picture with transparent pixels laid on white, turned 270
@@ -112,20 +140,10 @@ QImage FlattenToBgr(const QImage& image, bool turn) {
         QImage out(argb.width(), argb.height(), kFormat);
         return out.isNull() ? out : FlattenRows(argb, out);
     }
-    // Flattened into a buffer the thread keeps, then turned by Qt's tiled 24-bit rotation.
-    thread_local QImage flat;
-    if (flat.size() != argb.size() || flat.format() != kFormat || !flat.isDetached()) {
-        flat = QImage(argb.width(), argb.height(), kFormat);
-        if (flat.isNull()) {
-            return {};
-        }
-    }
-    FlattenRows(argb, flat);
-    QImage turned = flat.transformed(QTransform().rotate(270));
-    if (flat.sizeInBytes() > kKeptScratchBytes) {
-        flat = QImage();
-    }
-    return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
+    return FillThenTurn(argb.width(), argb.height(), [&argb](QImage& flat) {
+        FlattenRows(argb, flat);
+        return true;
+    });
 }
 
 std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::TurnDecision& turn) {
@@ -152,6 +170,66 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::Turn
         decoded = QImage();
     }
     return pixels;
+}
+
+// Decodes a picture held in memory: the fast PNG decoder first, Qt's readers for everything it
+// declines or finds damaged.
+std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
+                                            const Bitmap::TurnDecision& turn) {
+    PngDecoder png;
+    if (png.Parse(data, size)) {
+        const int w = png.Width();
+        const int h = png.Height();
+        QImage image;
+        if (turn && turn(w, h)) {
+            image = FillThenTurn(
+                w, h, [&png](QImage& flat) { return png.Decode(flat.bits(), flat.bytesPerLine()); });
+        } else {
+            image = QImage(w, h, kFormat);
+            if (!image.isNull() && !png.Decode(image.bits(), image.bytesPerLine())) {
+                image = QImage();
+            }
+        }
+        if (!image.isNull()) {
+            auto pixels = std::make_unique<Bitmap::Pixels>();
+            pixels->image = std::move(image);
+            return pixels;
+        }
+    }
+    if (size > static_cast<size_t>(std::numeric_limits<qsizetype>::max())) {
+        return nullptr;
+    }
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) {
+        return nullptr;
+    }
+    return DecodeFrom(&buffer, turn);
+}
+
+// Files up to this size are read whole and decoded from memory; larger ones are streamed to Qt.
+constexpr off_t kMaxInMemoryFile = 64 * 1024 * 1024;
+
+// Reads the whole regular file `fd` of `size` bytes into `out`; false on a read error.
+bool ReadWhole(int fd, off_t size, std::vector<uint8_t>& out) {
+    out.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            break;  // the file shrank meanwhile: decode what is there
+        }
+        done += static_cast<size_t>(n);
+    }
+    out.resize(done);
+    return true;
 }
 
 QImage NewWhiteImage(int32_t w, int32_t h) {
@@ -190,12 +268,25 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecisio
         ::close(fd);
         return nullptr;
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    std::unique_ptr<Pixels> pixels;
+    if (info.st_size <= kMaxInMemoryFile) {
+        thread_local std::vector<uint8_t> bytes;
+        const bool read = ReadWhole(fd, info.st_size, bytes);
         ::close(fd);
-        return nullptr;
+        if (read) {
+            pixels = DecodeBytes(bytes.data(), bytes.size(), turn);
+        }
+        if (bytes.capacity() > static_cast<size_t>(kKeptScratchBytes)) {
+            bytes = std::vector<uint8_t>();
+        }
+    } else {
+        QFile file;
+        if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return nullptr;
+        }
+        pixels = DecodeFrom(&file, turn);
     }
-    auto pixels = DecodeFrom(&file, turn);
     if (!pixels) {
         return nullptr;
     }
@@ -203,16 +294,10 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecisio
 }
 
 std::unique_ptr<Bitmap> Bitmap::Decode(const uint8_t* data, size_t size) {
-    if (data == nullptr || size == 0 || size > static_cast<size_t>(std::numeric_limits<qsizetype>::max())) {
+    if (data == nullptr || size == 0) {
         return nullptr;
     }
-    QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::ReadOnly)) {
-        return nullptr;
-    }
-    auto pixels = DecodeFrom(&buffer, {});
+    auto pixels = DecodeBytes(data, size, {});
     if (!pixels) {
         return nullptr;
     }

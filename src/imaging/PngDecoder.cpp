@@ -1,0 +1,371 @@
+#include "imaging/PngDecoder.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Flatten.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace imaging {
+
+namespace {
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// Working buffers up to this size stay with the thread for its next picture.
+constexpr size_t kKeptBufferBytes = 16 * 1024 * 1024;
+
+uint32_t ReadBigEndian32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
+bool IsType(const uint8_t* type, const char (&name)[5]) {
+    return std::memcmp(type, name, 4) == 0;
+}
+
+// Bit 5 of the first letter clear: a chunk a decoder must understand.
+bool IsCritical(const uint8_t* type) {
+    return (type[0] & 0x20) == 0;
+}
+
+bool CrcMatches(const uint8_t* typeAndData, uint32_t length) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    // Chunk lengths are at most 2^31 - 1, which uInt holds.
+    crc = crc32(crc, typeAndData, static_cast<uInt>(length) + 4);
+    return static_cast<uint32_t>(crc) == ReadBigEndian32(typeAndData + 4 + length);
+}
+
+// A buffer that the thread keeps between pictures unless it grew large.
+class ThreadBuffer {
+public:
+    uint8_t* Get(size_t size) {
+        if (bytes_.size() < size) {
+            bytes_.clear();
+            bytes_.shrink_to_fit();
+            bytes_.resize(size);
+        }
+        return bytes_.data();
+    }
+    void Trim() {
+        if (bytes_.size() > kKeptBufferBytes) {
+            bytes_.clear();
+            bytes_.shrink_to_fit();
+        }
+    }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+struct DecompressorDeleter {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+libdeflate_decompressor* ThreadDecompressor() {
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
+        libdeflate_alloc_decompressor());
+    return decompressor.get();
+}
+
+// --- Row filters (PNG filter method 0), undone in place. `prev` is the row above, already undone
+// (zeros above the first row); `n` bytes per row; Bpp bytes per pixel.
+
+template <int Bpp>
+void UndoSub(uint8_t* row, size_t n) {
+    for (size_t i = Bpp; i < n; ++i) {
+        row[i] = static_cast<uint8_t>(row[i] + row[i - Bpp]);
+    }
+}
+
+void UndoUp(uint8_t* row, const uint8_t* prev, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+    }
+}
+
+#if defined(__SSE2__)
+
+// One pixel of Bpp (3 or 4) bytes in the low bytes of a register, without reading past it.
+template <int Bpp>
+inline __m128i LoadPixel(const uint8_t* p) {
+    uint32_t v = 0;
+    std::memcpy(&v, p, Bpp);
+    return _mm_cvtsi32_si128(static_cast<int>(v));
+}
+
+template <int Bpp>
+inline void StorePixel(uint8_t* p, __m128i v) {
+    const auto bits = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+    std::memcpy(p, &bits, Bpp);
+}
+
+template <int Bpp>
+void UndoAverage(uint8_t* row, const uint8_t* prev, size_t n) {
+    const __m128i one = _mm_set1_epi8(1);
+    __m128i a = _mm_setzero_si128();
+    for (size_t i = 0; i + Bpp <= n; i += Bpp) {
+        const __m128i b = LoadPixel<Bpp>(prev + i);
+        // floor((a + b) / 2): the rounding-up average less the carried low bit.
+        const __m128i mean = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+        a = _mm_add_epi8(LoadPixel<Bpp>(row + i), mean);
+        StorePixel<Bpp>(row + i, a);
+    }
+}
+
+template <int Bpp>
+void UndoPaeth(uint8_t* row, const uint8_t* prev, size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero;  // left, 16 bits a channel
+    __m128i c = zero;  // upper left
+    for (size_t i = 0; i + Bpp <= n; i += Bpp) {
+        const __m128i b = _mm_unpacklo_epi8(LoadPixel<Bpp>(prev + i), zero);
+        const __m128i bc = _mm_sub_epi16(b, c);
+        const __m128i ac = _mm_sub_epi16(a, c);
+        const __m128i sum = _mm_add_epi16(bc, ac);
+        const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));
+        const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));
+        const __m128i pc = _mm_max_epi16(sum, _mm_sub_epi16(zero, sum));
+        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        // a where pa is smallest, else b where pb is, else c: the predictor's order of preference.
+        const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+        const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
+        const __m128i useC = _mm_andnot_si128(_mm_or_si128(useA, useB), _mm_set1_epi16(-1));
+        const __m128i predicted = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
+                                               _mm_and_si128(useC, c));
+        const __m128i pixel = _mm_add_epi8(LoadPixel<Bpp>(row + i), _mm_packus_epi16(predicted, zero));
+        StorePixel<Bpp>(row + i, pixel);
+        a = _mm_unpacklo_epi8(pixel, zero);
+        c = b;
+    }
+}
+
+#else
+
+inline uint8_t PaethPredictor(int a, int b, int c) {
+    const int pa = b > c ? b - c : c - b;
+    const int pb = a > c ? a - c : c - a;
+    const int pc = a + b - 2 * c > 0 ? a + b - 2 * c : 2 * c - a - b;
+    if (pa <= pb && pa <= pc) {
+        return static_cast<uint8_t>(a);
+    }
+    return static_cast<uint8_t>(pb <= pc ? b : c);
+}
+
+template <int Bpp>
+void UndoAverage(uint8_t* row, const uint8_t* prev, size_t n) {
+    for (size_t i = 0; i < Bpp; ++i) {
+        row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
+    }
+    for (size_t i = Bpp; i < n; ++i) {
+        row[i] = static_cast<uint8_t>(row[i] + ((row[i - Bpp] + prev[i]) >> 1));
+    }
+}
+
+template <int Bpp>
+void UndoPaeth(uint8_t* row, const uint8_t* prev, size_t n) {
+    for (size_t i = 0; i < Bpp; ++i) {
+        row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+    }
+    for (size_t i = Bpp; i < n; ++i) {
+        row[i] = static_cast<uint8_t>(row[i] + PaethPredictor(row[i - Bpp], prev[i], prev[i - Bpp]));
+    }
+}
+
+#endif
+
+// Undoes the filter named by `filter` on one row; false for an unknown filter.
+template <int Bpp>
+bool UndoFilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
+    switch (filter) {
+        case 0:
+            return true;
+        case 1:
+            UndoSub<Bpp>(row, n);
+            return true;
+        case 2:
+            UndoUp(row, prev, n);
+            return true;
+        case 3:
+            UndoAverage<Bpp>(row, prev, n);
+            return true;
+        case 4:
+            UndoPaeth<Bpp>(row, prev, n);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void StoreRgbRow(const uint8_t* rgb, int32_t width, uint8_t* bgr) {
+    for (int32_t x = 0; x < width; ++x, rgb += 3, bgr += 3) {
+        bgr[0] = rgb[2];
+        bgr[1] = rgb[1];
+        bgr[2] = rgb[0];
+    }
+}
+
+void StoreRgbaRow(const uint8_t* rgba, int32_t width, uint8_t* bgr) {
+    for (int32_t x = 0; x < width; ++x, rgba += 4, bgr += 3) {
+        StoreFlattenedBgr(rgba[0], rgba[1], rgba[2], rgba[3], bgr);
+    }
+}
+
+template <int Bpp>
+bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* firstRow, ptrdiff_t stride) {
+    const size_t rowBytes = static_cast<size_t>(width) * Bpp;
+    thread_local ThreadBuffer zeros;
+    uint8_t* zeroRow = zeros.Get(rowBytes);
+    std::memset(zeroRow, 0, rowBytes);
+    const uint8_t* prev = zeroRow;
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = raw + static_cast<size_t>(y) * (rowBytes + 1);
+        if (!UndoFilter<Bpp>(row[0], row + 1, prev, rowBytes)) {
+            zeros.Trim();
+            return false;
+        }
+        uint8_t* target = firstRow + static_cast<ptrdiff_t>(y) * stride;
+        if constexpr (Bpp == 3) {
+            StoreRgbRow(row + 1, width, target);
+        } else {
+            StoreRgbaRow(row + 1, width, target);
+        }
+        prev = row + 1;
+    }
+    zeros.Trim();
+    return true;
+}
+
+}  // namespace
+
+bool PngDecoder::Parse(const uint8_t* data, size_t size) {
+    width_ = height_ = bytesPerPixel_ = 0;
+    imageData_.clear();
+    if (data == nullptr || size < sizeof kSignature ||
+        std::memcmp(data, kSignature, sizeof kSignature) != 0) {
+        return false;
+    }
+    size_t pos = sizeof kSignature;
+    bool seenHeader = false;
+    bool imageDataEnded = false;  // an IDAT run was followed by another chunk
+    while (true) {
+        if (size - pos < 12) {
+            return false;  // truncated before IEND
+        }
+        const uint32_t length = ReadBigEndian32(data + pos);
+        const uint8_t* type = data + pos + 4;
+        if (length > kMaxChunkLength || length > size - pos - 12) {
+            return false;
+        }
+        const uint8_t* body = type + 4;
+        const bool isHeader = IsType(type, "IHDR");
+        if (seenHeader == isHeader) {
+            return false;  // IHDR must come first, and once
+        }
+        if (IsType(type, "IDAT")) {
+            if (imageDataEnded || !CrcMatches(type, length)) {
+                return false;
+            }
+            if (length > 0) {
+                imageData_.push_back({body, length});
+            }
+        } else {
+            if (!imageData_.empty()) {
+                imageDataEnded = true;
+            }
+            if (isHeader) {
+                if (length != 13 || !CrcMatches(type, length)) {
+                    return false;
+                }
+                const uint32_t w = ReadBigEndian32(body);
+                const uint32_t h = ReadBigEndian32(body + 4);
+                const uint8_t depth = body[8];
+                const uint8_t colourType = body[9];
+                if (w < 1 || h < 1 || w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+                    h > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+                    int64_t{w} * int64_t{h} * 4 > kMaxDecodeBytes) {
+                    return false;
+                }
+                // 8-bit RGB or RGBA, deflate, filter method 0, no interlacing.
+                if (depth != 8 || (colourType != 2 && colourType != 6) || body[10] != 0 || body[11] != 0 ||
+                    body[12] != 0) {
+                    return false;
+                }
+                width_ = static_cast<int32_t>(w);
+                height_ = static_cast<int32_t>(h);
+                bytesPerPixel_ = colourType == 6 ? 4 : 3;
+                seenHeader = true;
+            } else if (IsType(type, "IEND")) {
+                if (length != 0 || !CrcMatches(type, length) || imageData_.empty()) {
+                    return false;
+                }
+                return true;
+            } else if (IsType(type, "tRNS")) {
+                return false;  // a transparent colour: left to the general decoder
+            } else if (IsType(type, "PLTE")) {
+                // A suggested palette of a true-colour picture; it changes no pixel.
+                if (!CrcMatches(type, length)) {
+                    return false;
+                }
+            } else if (IsCritical(type)) {
+                return false;
+            }
+            // Other ancillary chunks (text, colour space, time) change no pixel and are skipped.
+        }
+        pos += size_t{length} + 12;
+    }
+}
+
+bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride) const {
+    if (width_ < 1 || height_ < 1 || imageData_.empty() || firstRow == nullptr) {
+        return false;
+    }
+    libdeflate_decompressor* decompressor = ThreadDecompressor();
+    if (decompressor == nullptr) {
+        return false;
+    }
+    // Sides and pixel count were bounded by Parse, so these sizes cannot overflow.
+    const size_t rowBytes = static_cast<size_t>(width_) * static_cast<size_t>(bytesPerPixel_);
+    const size_t rawSize = (rowBytes + 1) * static_cast<size_t>(height_);
+
+    // The zlib stream, in one piece: the single IDAT itself, or the chunks joined.
+    thread_local ThreadBuffer joined;
+    const uint8_t* stream = imageData_.front().data;
+    size_t streamSize = imageData_.front().size;
+    if (imageData_.size() > 1) {
+        streamSize = 0;
+        for (const Span& span : imageData_) {
+            streamSize += span.size;  // bounded by the file's size
+        }
+        uint8_t* out = joined.Get(streamSize);
+        for (const Span& span : imageData_) {
+            std::memcpy(out, span.data, span.size);
+            out += span.size;
+        }
+        stream = joined.Get(streamSize);
+    }
+
+    thread_local ThreadBuffer raw;
+    uint8_t* rows = raw.Get(rawSize);
+    size_t consumed = 0;
+    size_t produced = 0;
+    const libdeflate_result inflated =
+        libdeflate_zlib_decompress_ex(decompressor, stream, streamSize, rows, rawSize, &consumed, &produced);
+    // Exactly the image's bytes, and no data after the stream's end.
+    bool ok = inflated == LIBDEFLATE_SUCCESS && produced == rawSize && consumed == streamSize;
+    if (ok) {
+        ok = bytesPerPixel_ == 4 ? UndoFiltersAndStore<4>(rows, width_, height_, firstRow, stride)
+                                 : UndoFiltersAndStore<3>(rows, width_, height_, firstRow, stride);
+    }
+    joined.Trim();
+    raw.Trim();
+    return ok;
+}
+
+}  // namespace imaging
