@@ -180,15 +180,11 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
     if (png.Parse(data, size)) {
         const int w = png.Width();
         const int h = png.Height();
-        QImage image;
-        if (turn && turn(w, h)) {
-            image = FillThenTurn(
-                w, h, [&png](QImage& flat) { return png.Decode(flat.bits(), flat.bytesPerLine()); });
-        } else {
-            image = QImage(w, h, kFormat);
-            if (!image.isNull() && !png.Decode(image.bits(), image.bytesPerLine())) {
-                image = QImage();
-            }
+        // Turned pictures are turned while their rows are stored.
+        const bool turned = turn && turn(w, h);
+        QImage image = turned ? QImage(h, w, kFormat) : QImage(w, h, kFormat);
+        if (!image.isNull() && !png.Decode(image.bits(), image.bytesPerLine(), turned)) {
+            image = QImage();
         }
         if (!image.isNull()) {
             auto pixels = std::make_unique<Bitmap::Pixels>();

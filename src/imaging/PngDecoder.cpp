@@ -203,43 +203,55 @@ bool UndoFilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     }
 }
 
-void StoreRgbRow(const uint8_t* rgb, int32_t width, uint8_t* bgr) {
-    for (int32_t x = 0; x < width; ++x, rgb += 3, bgr += 3) {
-        bgr[0] = rgb[2];
-        bgr[1] = rgb[1];
-        bgr[2] = rgb[0];
-    }
-}
+// Where decoded pixels go: pixel (x, y) of the picture at origin + y * rowStep + x * pixelStep.
+struct Placement {
+    uint8_t* origin;
+    ptrdiff_t rowStep;
+    ptrdiff_t pixelStep;
+};
 
-void StoreRgbaRow(const uint8_t* rgba, int32_t width, uint8_t* bgr) {
-    for (int32_t x = 0; x < width; ++x, rgba += 4, bgr += 3) {
-        StoreFlattenedBgr(rgba[0], rgba[1], rgba[2], rgba[3], bgr);
+// Stores one row of Bpp-byte pixels blue, green, red, laid on white; PixelStep is the distance
+// between stored pixels, or 0 when it is the run-time `step` (a turned picture's column).
+template <int Bpp, ptrdiff_t PixelStep>
+void StoreRow(const uint8_t* source, int32_t width, uint8_t* target, ptrdiff_t step) {
+    if constexpr (PixelStep != 0) {
+        step = PixelStep;
+    }
+    for (int32_t x = 0; x < width; ++x, source += Bpp, target += step) {
+        if constexpr (Bpp == 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+        } else {
+            StoreFlattenedBgr(source[0], source[1], source[2], source[3], target);
+        }
     }
 }
 
 template <int Bpp>
-bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* firstRow, ptrdiff_t stride) {
+bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, const Placement& place) {
     const size_t rowBytes = static_cast<size_t>(width) * Bpp;
     thread_local ThreadBuffer zeros;
     uint8_t* zeroRow = zeros.Get(rowBytes);
     std::memset(zeroRow, 0, rowBytes);
     const uint8_t* prev = zeroRow;
-    for (int32_t y = 0; y < height; ++y) {
+    bool ok = true;
+    for (int32_t y = 0; y < height && ok; ++y) {
         uint8_t* row = raw + static_cast<size_t>(y) * (rowBytes + 1);
-        if (!UndoFilter<Bpp>(row[0], row + 1, prev, rowBytes)) {
-            zeros.Trim();
-            return false;
+        ok = UndoFilter<Bpp>(row[0], row + 1, prev, rowBytes);
+        uint8_t* target = place.origin + static_cast<ptrdiff_t>(y) * place.rowStep;
+        if (!ok) {
+            break;
         }
-        uint8_t* target = firstRow + static_cast<ptrdiff_t>(y) * stride;
-        if constexpr (Bpp == 3) {
-            StoreRgbRow(row + 1, width, target);
+        if (place.pixelStep == 3) {
+            StoreRow<Bpp, 3>(row + 1, width, target, 3);
         } else {
-            StoreRgbaRow(row + 1, width, target);
+            StoreRow<Bpp, 0>(row + 1, width, target, place.pixelStep);
         }
         prev = row + 1;
     }
     zeros.Trim();
-    return true;
+    return ok;
 }
 
 }  // namespace
@@ -322,7 +334,7 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
     }
 }
 
-bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride) const {
+bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const {
     if (width_ < 1 || height_ < 1 || imageData_.empty() || firstRow == nullptr) {
         return false;
     }
@@ -360,8 +372,12 @@ bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride) const {
     // Exactly the image's bytes, and no data after the stream's end.
     bool ok = inflated == LIBDEFLATE_SUCCESS && produced == rawSize && consumed == streamSize;
     if (ok) {
-        ok = bytesPerPixel_ == 4 ? UndoFiltersAndStore<4>(rows, width_, height_, firstRow, stride)
-                                 : UndoFiltersAndStore<3>(rows, width_, height_, firstRow, stride);
+        // Turned, picture row y is target column y, read bottom to top: pixel (x, y) lands in target
+        // row Width() - 1 - x.
+        const Placement place =
+            turned ? Placement{firstRow + stride * (width_ - 1), 3, -stride} : Placement{firstRow, stride, 3};
+        ok = bytesPerPixel_ == 4 ? UndoFiltersAndStore<4>(rows, width_, height_, place)
+                                 : UndoFiltersAndStore<3>(rows, width_, height_, place);
     }
     joined.Trim();
     raw.Trim();

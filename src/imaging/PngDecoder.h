@@ -25,10 +25,12 @@ public:
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
 
-    // Decodes Height() rows of Width() * 3 bytes, `stride` bytes apart, from `firstRow` on. False when
-    // the image data turns out damaged; the rows then hold no meaningful pixels. Call after a
-    // successful Parse only. Keeps its working buffers per thread (up to 16 MB) for the next picture.
-    bool Decode(uint8_t* firstRow, ptrdiff_t stride) const;
+    // Decodes the picture into 24-bit rows `stride` bytes apart from `firstRow` on: Height() rows of
+    // Width() pixels, or with `turned` the picture turned 270 degrees clockwise (the top edge on the
+    // left), Width() rows of Height() pixels. False when the image data turns out damaged; the rows
+    // then hold no meaningful pixels. Call after a successful Parse only. Keeps its working buffers
+    // per thread (up to 16 MB) for the next picture.
+    bool Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned = false) const;
 
 private:
     struct Span {

@@ -95,35 +95,38 @@ TEST(BitmapTest, QuarterTurnPutsTheTopEdgeOnTheLeft) {
 }
 
 TEST(BitmapTest, LoadingTurnedEqualsTurningAfterLoading) {
-    // Larger than one tile of the turning loop, with odd sides and partial transparency.
-    QImage source(150, 67, QImage::Format_ARGB32);
-    for (int y = 0; y < source.height(); ++y) {
-        for (int x = 0; x < source.width(); ++x) {
-            source.setPixel(x, y, qRgba(x % 256, (y * 7) % 256, (x * y) % 256, (x + 3 * y) % 256));
+    // Larger than one tile of the turning loop, with odd sides; opaque and partly transparent.
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        QImage source(150, 67, format);
+        for (int y = 0; y < source.height(); ++y) {
+            for (int x = 0; x < source.width(); ++x) {
+                source.setPixel(x, y, qRgba(x % 256, (y * 7) % 256, (x * y) % 256, (x + 3 * y) % 256));
+            }
         }
-    }
-    TempFolder folder;
-    const std::wstring path = SavePng(source, folder.File("turn.png"));
-    std::unique_ptr<Bitmap> expected = Bitmap::Load(path);
-    ASSERT_TRUE(expected);
-    ASSERT_TRUE(expected->RotateQuarter());
-    int asked = 0;
-    std::unique_ptr<Bitmap> turned = Bitmap::Load(path, [&asked](int32_t w, int32_t h) {
-        ++asked;
-        return w == 150 && h == 67;
-    });
-    ASSERT_TRUE(turned);
-    EXPECT_EQ(asked, 1);
-    ASSERT_EQ(turned->Width(), 67);
-    ASSERT_EQ(turned->Height(), 150);
-    for (int y = 0; y < 150; ++y) {
-        for (int x = 0; x < 67; ++x) {
-            ASSERT_EQ(turned->PixelRgb(x, y), expected->PixelRgb(x, y)) << x << "," << y;
+        TempFolder folder;
+        const std::wstring path = SavePng(source, folder.File("turn.png"));
+        std::unique_ptr<Bitmap> expected = Bitmap::Load(path);
+        ASSERT_TRUE(expected);
+        ASSERT_TRUE(expected->RotateQuarter());
+        int asked = 0;
+        std::unique_ptr<Bitmap> turned = Bitmap::Load(path, [&asked](int32_t w, int32_t h) {
+            ++asked;
+            return w == 150 && h == 67;
+        });
+        ASSERT_TRUE(turned);
+        EXPECT_EQ(asked, 1);
+        ASSERT_EQ(turned->Width(), 67);
+        ASSERT_EQ(turned->Height(), 150);
+        for (int y = 0; y < 150; ++y) {
+            for (int x = 0; x < 67; ++x) {
+                ASSERT_EQ(turned->PixelRgb(x, y), expected->PixelRgb(x, y))
+                    << x << "," << y << " format " << format;
+            }
         }
+        std::unique_ptr<Bitmap> kept = Bitmap::Load(path, [](int32_t, int32_t) { return false; });
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->Width(), 150);
     }
-    std::unique_ptr<Bitmap> kept = Bitmap::Load(path, [](int32_t, int32_t) { return false; });
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->Width(), 150);
 }
 
 TEST(BitmapTest, TransparencyIsLaidOnWhite) {
