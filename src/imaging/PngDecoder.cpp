@@ -96,7 +96,12 @@ void UndoUp(uint8_t* row, const uint8_t* prev, size_t n) {
 template <int Bpp>
 inline __m128i LoadPixel(const uint8_t* p) {
     uint32_t v = 0;
-    std::memcpy(&v, p, Bpp);
+    if constexpr (Bpp == 4) {
+        std::memcpy(&v, p, 4);
+    } else {
+        // Put together in registers: a 3-byte copy through memory stalls the following load.
+        v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+    }
     return _mm_cvtsi32_si128(static_cast<int>(v));
 }
 
@@ -203,52 +208,80 @@ bool UndoFilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     }
 }
 
-// Where decoded pixels go: pixel (x, y) of the picture at origin + y * rowStep + x * pixelStep.
-struct Placement {
-    uint8_t* origin;
-    ptrdiff_t rowStep;
-    ptrdiff_t pixelStep;
+// Rows are undone and stored in bands of this many: a band of the widest allowed rows stays in the
+// processor's second-level cache while it is turned.
+constexpr int32_t kBandRows = 16;
+
+// Stores one Bpp-byte pixel blue, green, red, laid on white.
+template <int Bpp>
+inline void StoreBgr(const uint8_t* source, uint8_t* target) {
+    if constexpr (Bpp == 3) {
+        target[0] = source[2];
+        target[1] = source[1];
+        target[2] = source[0];
+    } else {
+        StoreFlattenedBgr(source[0], source[1], source[2], source[3], target);
+    }
+}
+
+// The undone rows of one band: rows[r] is picture row y0 + r.
+struct Band {
+    const uint8_t* rows[kBandRows];
+    int32_t y0;
+    int32_t count;
 };
 
-// Stores one row of Bpp-byte pixels blue, green, red, laid on white; PixelStep is the distance
-// between stored pixels, or 0 when it is the run-time `step` (a turned picture's column).
-template <int Bpp, ptrdiff_t PixelStep>
-void StoreRow(const uint8_t* source, int32_t width, uint8_t* target, ptrdiff_t step) {
-    if constexpr (PixelStep != 0) {
-        step = PixelStep;
+template <int Bpp>
+void StoreBand(const Band& band, int32_t width, uint8_t* firstRow, ptrdiff_t stride) {
+    for (int32_t r = 0; r < band.count; ++r) {
+        const uint8_t* source = band.rows[r];
+        uint8_t* target = firstRow + static_cast<ptrdiff_t>(band.y0 + r) * stride;
+        for (int32_t x = 0; x < width; ++x, source += Bpp, target += 3) {
+            StoreBgr<Bpp>(source, target);
+        }
     }
-    for (int32_t x = 0; x < width; ++x, source += Bpp, target += step) {
-        if constexpr (Bpp == 3) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-        } else {
-            StoreFlattenedBgr(source[0], source[1], source[2], source[3], target);
+}
+
+// Stores the band turned 270 degrees clockwise: picture pixel (x, y) goes to target row
+// width - 1 - x, column y, so each target row receives the band's pixels side by side.
+template <int Bpp>
+void StoreBandTurned(const Band& band, int32_t width, uint8_t* firstRow, ptrdiff_t stride) {
+    for (int32_t x = 0; x < width; ++x) {
+        uint8_t* target = firstRow + static_cast<ptrdiff_t>(width - 1 - x) * stride + ptrdiff_t{band.y0} * 3;
+        const ptrdiff_t offset = ptrdiff_t{x} * Bpp;
+        for (int32_t r = 0; r < band.count; ++r, target += 3) {
+            StoreBgr<Bpp>(band.rows[r] + offset, target);
         }
     }
 }
 
 template <int Bpp>
-bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, const Placement& place) {
+bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* firstRow, ptrdiff_t stride,
+                         bool turned) {
     const size_t rowBytes = static_cast<size_t>(width) * Bpp;
     thread_local ThreadBuffer zeros;
     uint8_t* zeroRow = zeros.Get(rowBytes);
     std::memset(zeroRow, 0, rowBytes);
     const uint8_t* prev = zeroRow;
     bool ok = true;
-    for (int32_t y = 0; y < height && ok; ++y) {
-        uint8_t* row = raw + static_cast<size_t>(y) * (rowBytes + 1);
-        ok = UndoFilter<Bpp>(row[0], row + 1, prev, rowBytes);
-        uint8_t* target = place.origin + static_cast<ptrdiff_t>(y) * place.rowStep;
+    for (int32_t y0 = 0; y0 < height && ok; y0 += kBandRows) {
+        Band band{{}, y0, 0};
+        for (int32_t y = y0; y < height && y < y0 + kBandRows; ++y) {
+            uint8_t* row = raw + static_cast<size_t>(y) * (rowBytes + 1);
+            if (!UndoFilter<Bpp>(row[0], row + 1, prev, rowBytes)) {
+                ok = false;
+                break;
+            }
+            prev = band.rows[band.count++] = row + 1;
+        }
         if (!ok) {
             break;
         }
-        if (place.pixelStep == 3) {
-            StoreRow<Bpp, 3>(row + 1, width, target, 3);
+        if (turned) {
+            StoreBandTurned<Bpp>(band, width, firstRow, stride);
         } else {
-            StoreRow<Bpp, 0>(row + 1, width, target, place.pixelStep);
+            StoreBand<Bpp>(band, width, firstRow, stride);
         }
-        prev = row + 1;
     }
     zeros.Trim();
     return ok;
@@ -372,12 +405,8 @@ bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const 
     // Exactly the image's bytes, and no data after the stream's end.
     bool ok = inflated == LIBDEFLATE_SUCCESS && produced == rawSize && consumed == streamSize;
     if (ok) {
-        // Turned, picture row y is target column y, read bottom to top: pixel (x, y) lands in target
-        // row Width() - 1 - x.
-        const Placement place =
-            turned ? Placement{firstRow + stride * (width_ - 1), 3, -stride} : Placement{firstRow, stride, 3};
-        ok = bytesPerPixel_ == 4 ? UndoFiltersAndStore<4>(rows, width_, height_, place)
-                                 : UndoFiltersAndStore<3>(rows, width_, height_, place);
+        ok = bytesPerPixel_ == 4 ? UndoFiltersAndStore<4>(rows, width_, height_, firstRow, stride, turned)
+                                 : UndoFiltersAndStore<3>(rows, width_, height_, firstRow, stride, turned);
     }
     joined.Trim();
     raw.Trim();
