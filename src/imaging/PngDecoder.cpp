@@ -208,9 +208,10 @@ bool UndoFilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     }
 }
 
-// Rows are undone and stored in bands of this many: a band of the widest allowed rows stays in the
-// processor's second-level cache while it is turned.
-constexpr int32_t kBandRows = 16;
+// Rows are undone and stored in bands of this many. Turning a band writes kBandRows pixels side by
+// side into each target row, and a band of slide-sized rows (a few thousand pixels) stays in the
+// processor's second-level cache meanwhile.
+constexpr int32_t kBandRows = 64;
 
 // Stores one Bpp-byte pixel blue, green, red, laid on white.
 template <int Bpp>
