@@ -30,6 +30,17 @@ bool IsType(const uint8_t* type, const char (&name)[5]) {
     return std::memcmp(type, name, 4) == 0;
 }
 
+// Chunk types are four ASCII letters.
+bool IsValidType(const uint8_t* type) {
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t letter = type[i] & static_cast<uint8_t>(~0x20U);
+        if (letter < 'A' || letter > 'Z') {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Bit 5 of the first letter clear: a chunk a decoder must understand.
 bool IsCritical(const uint8_t* type) {
     return (type[0] & 0x20) == 0;
@@ -299,6 +310,7 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
     }
     size_t pos = sizeof kSignature;
     bool seenHeader = false;
+    bool seenPalette = false;
     bool imageDataEnded = false;  // an IDAT run was followed by another chunk
     while (true) {
         if (size - pos < 12) {
@@ -307,6 +319,9 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
         const uint32_t length = ReadBigEndian32(data + pos);
         const uint8_t* type = data + pos + 4;
         if (length > kMaxChunkLength || length > size - pos - 12) {
+            return false;
+        }
+        if (!IsValidType(type)) {
             return false;
         }
         const uint8_t* body = type + 4;
@@ -355,10 +370,13 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
             } else if (IsType(type, "tRNS")) {
                 return false;  // a transparent colour: left to the general decoder
             } else if (IsType(type, "PLTE")) {
-                // A suggested palette of a true-colour picture; it changes no pixel.
-                if (!CrcMatches(type, length)) {
+                // A suggested palette of a true-colour picture; it changes no pixel, but one out of
+                // place or of a wrong length makes the file invalid.
+                if (seenPalette || !imageData_.empty() || length == 0 || length % 3 != 0 || length > 768 ||
+                    !CrcMatches(type, length)) {
                     return false;
                 }
+                seenPalette = true;
             } else if (IsCritical(type)) {
                 return false;
             }

@@ -250,6 +250,16 @@ TEST(PngDecoderTest, DeclinesOtherKindsOfPngAndDamagedFiles) {
     PngSpec unknownCritical;
     PutChunk(unknownCritical.betweenHeaderAndData, "ZZZZ", {1});
     EXPECT_TRUE(Declines(MakePng(unknownCritical)));
+    PngSpec notLetters;  // would pass as ancillary by its case bit alone
+    PutChunk(notLetters.betweenHeaderAndData, ",DAT", {1});
+    EXPECT_TRUE(Declines(MakePng(notLetters)));
+    PngSpec twoPalettes;
+    PutChunk(twoPalettes.betweenHeaderAndData, "PLTE", {1, 2, 3});
+    PutChunk(twoPalettes.betweenHeaderAndData, "PLTE", {1, 2, 3});
+    EXPECT_TRUE(Declines(MakePng(twoPalettes)));
+    PngSpec brokenPalette;
+    PutChunk(brokenPalette.betweenHeaderAndData, "PLTE", {1, 2});
+    EXPECT_TRUE(Declines(MakePng(brokenPalette)));
 
     // IDAT chunks must follow one another.
     const Bytes stream = ZlibOf(RawRows(spec));
