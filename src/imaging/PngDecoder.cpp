@@ -311,7 +311,8 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
     size_t pos = sizeof kSignature;
     bool seenHeader = false;
     bool seenPalette = false;
-    bool imageDataEnded = false;  // an IDAT run was followed by another chunk
+    bool seenImageData = false;   // an IDAT chunk, even an empty one, came
+    bool imageDataEnded = false;  // and another chunk followed it
     while (true) {
         if (size - pos < 12) {
             return false;  // truncated before IEND
@@ -333,13 +334,12 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
             if (imageDataEnded || !CrcMatches(type, length)) {
                 return false;
             }
+            seenImageData = true;
             if (length > 0) {
                 imageData_.push_back({body, length});
             }
         } else {
-            if (!imageData_.empty()) {
-                imageDataEnded = true;
-            }
+            imageDataEnded = seenImageData;
             if (isHeader) {
                 if (length != 13 || !CrcMatches(type, length)) {
                     return false;
@@ -372,7 +372,7 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
             } else if (IsType(type, "PLTE")) {
                 // A suggested palette of a true-colour picture; it changes no pixel, but one out of
                 // place or of a wrong length makes the file invalid.
-                if (seenPalette || !imageData_.empty() || length == 0 || length % 3 != 0 || length > 768 ||
+                if (seenPalette || seenImageData || length == 0 || length % 3 != 0 || length > 768 ||
                     !CrcMatches(type, length)) {
                     return false;
                 }

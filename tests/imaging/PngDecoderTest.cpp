@@ -269,6 +269,12 @@ TEST(PngDecoderTest, DeclinesOtherKindsOfPngAndDamagedFiles) {
     PutChunk(split, "IDAT", Bytes(stream.begin() + 10, stream.end()));
     PutChunk(split, "IEND", {});
     EXPECT_TRUE(Declines(split));
+    Bytes emptyFirst(good.begin(), good.begin() + 33);  // an empty IDAT still starts the run
+    PutChunk(emptyFirst, "IDAT", {});
+    PutChunk(emptyFirst, "tEXt", {'a', 0, 'b'});
+    PutChunk(emptyFirst, "IDAT", stream);
+    PutChunk(emptyFirst, "IEND", {});
+    EXPECT_TRUE(Declines(emptyFirst));
 }
 
 TEST(PngDecoderTest, ImageDataOfTheWrongLengthOrFilterFailsTheDecode) {
