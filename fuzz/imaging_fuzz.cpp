@@ -35,9 +35,13 @@ namespace {
 // inputs.
 constexpr int64_t kMaxFuzzPixels = 1 << 20;
 
+// The input being replayed, named when an invariant breaks (empty under libFuzzer, which saves it).
+std::string currentInput;
+
 void Require(bool condition, const char* what) {
     if (!condition) {
-        std::fprintf(stderr, "broken invariant: %s\n", what);
+        std::fprintf(stderr, "broken invariant: %s%s%s\n", what, currentInput.empty() ? "" : ", input ",
+                     currentInput.c_str());
         std::abort();
     }
 }
@@ -197,6 +201,7 @@ int ReplayFile(const std::filesystem::path& file) {
         std::fprintf(stderr, "cannot read %s\n", file.c_str());
         return 1;
     }
+    currentInput = file.string();
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return 0;
 }
