@@ -407,12 +407,13 @@ bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const 
         for (const Span& span : imageData_) {
             streamSize += span.size;  // bounded by the file's size
         }
-        uint8_t* out = joined.Get(streamSize);
+        uint8_t* const start = joined.Get(streamSize);
+        uint8_t* out = start;
         for (const Span& span : imageData_) {
             std::memcpy(out, span.data, span.size);
             out += span.size;
         }
-        stream = joined.Get(streamSize);
+        stream = start;
     }
 
     thread_local ThreadBuffer raw;
