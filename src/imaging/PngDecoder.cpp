@@ -302,6 +302,16 @@ bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* f
 }  // namespace
 
 bool PngDecoder::Parse(const uint8_t* data, size_t size) {
+    if (ParseChunks(data, size)) {
+        return true;
+    }
+    // A declined file leaves nothing that Decode could work on.
+    width_ = height_ = bytesPerPixel_ = 0;
+    imageData_.clear();
+    return false;
+}
+
+bool PngDecoder::ParseChunks(const uint8_t* data, size_t size) {
     width_ = height_ = bytesPerPixel_ = 0;
     imageData_.clear();
     if (data == nullptr || size < sizeof kSignature ||

@@ -38,6 +38,8 @@ private:
         size_t size;
     };
 
+    bool ParseChunks(const uint8_t* data, size_t size);
+
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t bytesPerPixel_ = 0;    // 3 for RGB, 4 for RGBA

@@ -174,7 +174,14 @@ Bytes FastPixels(const Bytes& png) {
 
 bool Declines(const Bytes& png) {
     imaging::PngDecoder decoder;
-    return !decoder.Parse(png.data(), png.size());
+    if (decoder.Parse(png.data(), png.size())) {
+        return false;
+    }
+    // Nothing of a declined file is left to decode, however far it was read.
+    uint8_t pixel[3] = {};
+    EXPECT_EQ(decoder.Width(), 0);
+    EXPECT_FALSE(decoder.Decode(pixel, 3));
+    return true;
 }
 
 TEST(PngDecoderTest, EveryFilterGivesQtsPixelsForRgbAndRgba) {
