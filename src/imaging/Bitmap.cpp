@@ -8,7 +8,6 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
-#include <QFile>
 #include <QImage>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -16,6 +15,7 @@
 #include <QPen>
 #include <QTransform>
 #include <limits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -192,7 +192,8 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
             return pixels;
         }
     }
-    if (size > static_cast<size_t>(std::numeric_limits<qsizetype>::max())) {
+    if (size > static_cast<size_t>(std::numeric_limits<qsizetype>::max()) ||
+        (PngDecoder::IsPng(data, size) && !PngDecoder::ChunksFitInFile(data, size))) {
         return nullptr;
     }
     QByteArray bytes =
@@ -204,12 +205,18 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
     return DecodeFrom(&buffer, turn);
 }
 
-// Files up to this size are read whole and decoded from memory; larger ones are streamed to Qt.
-constexpr off_t kMaxInMemoryFile = 64 * 1024 * 1024;
+// Picture files are read whole; larger ones than this are refused (a picture within the decode
+// limit is far smaller).
+constexpr off_t kMaxPictureFile = 1024 * 1024 * 1024;
 
-// Reads the whole regular file `fd` of `size` bytes into `out`; false on a read error.
+// Reads the whole regular file `fd` of `size` bytes into `out`; false on a read error or when memory
+// is short.
 bool ReadWhole(int fd, off_t size, std::vector<uint8_t>& out) {
-    out.resize(static_cast<size_t>(size));
+    try {
+        out.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     size_t done = 0;
     while (done < out.size()) {
         const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
@@ -264,24 +271,20 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecisio
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<Pixels> pixels;
-    if (info.st_size <= kMaxInMemoryFile) {
-        thread_local std::vector<uint8_t> bytes;
-        const bool read = ReadWhole(fd, info.st_size, bytes);
+    if (info.st_size > kMaxPictureFile) {
         ::close(fd);
-        if (read) {
-            pixels = DecodeBytes(bytes.data(), bytes.size(), turn);
-        }
-        if (bytes.capacity() > static_cast<size_t>(kKeptScratchBytes)) {
-            bytes = std::vector<uint8_t>();
-        }
-    } else {
-        QFile file;
-        if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            ::close(fd);
-            return nullptr;
-        }
-        pixels = DecodeFrom(&file, turn);
+        return nullptr;
+    }
+    // Read whole, so that the picture's structure can be checked before any decoder allocates.
+    thread_local std::vector<uint8_t> bytes;
+    const bool read = ReadWhole(fd, info.st_size, bytes);
+    ::close(fd);
+    std::unique_ptr<Pixels> pixels;
+    if (read) {
+        pixels = DecodeBytes(bytes.data(), bytes.size(), turn);
+    }
+    if (bytes.capacity() > static_cast<size_t>(kKeptScratchBytes)) {
+        bytes = std::vector<uint8_t>();
     }
     if (!pixels) {
         return nullptr;

@@ -301,6 +301,30 @@ bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* f
 
 }  // namespace
 
+bool PngDecoder::IsPng(const uint8_t* data, size_t size) {
+    return data != nullptr && size >= sizeof kSignature &&
+           std::memcmp(data, kSignature, sizeof kSignature) == 0;
+}
+
+bool PngDecoder::ChunksFitInFile(const uint8_t* data, size_t size) {
+    if (!IsPng(data, size)) {
+        return false;
+    }
+    size_t pos = sizeof kSignature;
+    // Each step moves past one whole chunk of at least 12 bytes, so the walk ends.
+    while (size - pos >= 8) {
+        const uint32_t length = ReadBigEndian32(data + pos);
+        if (length > size - pos - 8 || size - pos - 8 - length < 4) {
+            return false;
+        }
+        if (IsType(data + pos + 4, "IEND")) {
+            return true;
+        }
+        pos += size_t{length} + 12;
+    }
+    return true;  // ends between chunks: nothing more is declared
+}
+
 bool PngDecoder::Parse(const uint8_t* data, size_t size) {
     if (ParseChunks(data, size)) {
         return true;
@@ -314,8 +338,7 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
 bool PngDecoder::ParseChunks(const uint8_t* data, size_t size) {
     width_ = height_ = bytesPerPixel_ = 0;
     imageData_.clear();
-    if (data == nullptr || size < sizeof kSignature ||
-        std::memcmp(data, kSignature, sizeof kSignature) != 0) {
+    if (!IsPng(data, size)) {
         return false;
     }
     size_t pos = sizeof kSignature;

@@ -21,6 +21,14 @@ public:
     // kMaxDecodeBytes of pixels is declined too.
     bool Parse(const uint8_t* data, size_t size);
 
+    // True when `data` begins with the PNG signature.
+    static bool IsPng(const uint8_t* data, size_t size);
+
+    // False when a chunk of the PNG file at `data` declares more bytes than the file holds after it.
+    // Such a file is truncated or forged; a general decoder would first allocate what the chunk
+    // declares (up to 2 GB) and then fail on the missing bytes anyway.
+    static bool ChunksFitInFile(const uint8_t* data, size_t size);
+
     // The picture's size; valid after Parse returned true.
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }

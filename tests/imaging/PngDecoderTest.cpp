@@ -4,6 +4,7 @@
 #include "imaging/PngDecoder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <QImage>
@@ -316,6 +317,36 @@ TEST(PngDecoderTest, ImageDataOfTheWrongLengthOrFilterFailsTheDecode) {
                                                   qt[(4 * spec.width + 3) * 3]);
         }
     }
+}
+
+long PeakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(PngDecoderTest, AChunkLongerThanTheFileIsRefusedBeforeAnyDecoderAllocatesIt) {
+    const PngSpec spec;
+    const Bytes good = MakePng(spec);
+    EXPECT_TRUE(imaging::PngDecoder::ChunksFitInFile(good.data(), good.size()));
+    Bytes trailing = good;
+    trailing.insert(trailing.end(), {1, 2, 3});  // bytes after IEND are never read
+    EXPECT_TRUE(imaging::PngDecoder::ChunksFitInFile(trailing.data(), trailing.size()));
+    EXPECT_FALSE(imaging::PngDecoder::ChunksFitInFile(good.data(), good.size() - 20))
+        << "cut in the image data";
+    EXPECT_FALSE(imaging::PngDecoder::ChunksFitInFile(good.data(), good.size() - 2)) << "cut in IEND's CRC";
+
+    // A text chunk that declares 1.8 GB and holds a few bytes, in a file of a few hundred.
+    Bytes forged(good.begin(), good.begin() + 33);
+    PutBigEndian32(forged, 0x70000000);
+    forged.insert(forged.end(), {'t', 'E', 'X', 't', 'a', 0, 'b'});
+    forged.insert(forged.end(), good.begin() + 33, good.end());
+    EXPECT_FALSE(imaging::PngDecoder::ChunksFitInFile(forged.data(), forged.size()));
+
+    const long before = PeakResidentKilobytes();
+    EXPECT_EQ(imaging::Bitmap::Decode(forged.data(), forged.size()), nullptr);
+    EXPECT_LT(PeakResidentKilobytes() - before, 256 * 1024)
+        << "kilobytes of peak memory taken by the refusal";
 }
 
 }  // namespace
