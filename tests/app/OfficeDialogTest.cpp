@@ -23,45 +23,14 @@
 #include "imaging/ComposeDocument.h"
 #include "job/OfficeSlideExporter.h"
 #include "settings/SqliteStore.h"
+#include "support/Processes.h"
 
 namespace vellumet {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Processes whose parent is this test process.
-std::vector<int> ChildProcesses() {
-    std::vector<int> children;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t close = line.rfind(')');
-        int parent = 0;
-        if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %*c %d", &parent) == 1 &&
-            parent == ::getpid()) {
-            children.push_back(std::stoi(name));
-        }
-    }
-    return children;
-}
-
-std::string CommandOutput(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        ::pclose(pipe);
-    }
-    return output;
-}
+using vellumet_test::ChildProcesses;
+using vellumet_test::CommandOutput;
 
 // The real exporter, noting when the export has begun.
 class WatchedOfficeExporter : public OfficeSlideExporter {

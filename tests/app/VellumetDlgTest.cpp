@@ -30,6 +30,7 @@
 #include "settings/RegistryValue.h"
 #include "settings/SettingsTable.h"
 #include "settings/SqliteStore.h"
+#include "support/Processes.h"
 
 namespace vellumet {
 namespace {
@@ -38,22 +39,10 @@ namespace fs = std::filesystem;
 using settings::registry_int;
 using settings::registry_string;
 using settings::registry_value;
+using vellumet_test::CommandOutput;
 
 QString Q(const std::wstring& text) {
     return QString::fromStdString(ToNative(text));
-}
-
-// The output of a command, or empty when it could not run.
-std::string CommandOutput(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        ::pclose(pipe);
-    }
-    return output;
 }
 
 class VellumetDlgTest : public ::testing::Test {

@@ -21,37 +21,17 @@
 #include "job/ConversionJob.h"
 #include "job/JobMessages.h"
 #include "job/OfficeSlideExporter.h"
+#include "support/Processes.h"
 
 namespace fs = std::filesystem;
 namespace JobResult = vellumet::JobResult;
 
 namespace {
 
+using vellumet_test::ChildProcesses;
+
 fs::path Corpus(const char* name) {
     return fs::path(VELLUMET_CORPUS_DIR) / name;
-}
-
-// Processes whose parent is this test process.
-std::vector<int> ChildProcesses() {
-    std::vector<int> children;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // The parent follows the command, which is in parentheses and may hold spaces.
-        const size_t close = line.rfind(')');
-        int parent = 0;
-        if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %*c %d", &parent) == 1 &&
-            parent == ::getpid()) {
-            children.push_back(std::stoi(name));
-        }
-    }
-    return children;
 }
 
 // Requests cancellation a fixed time after the export has begun.

@@ -142,42 +142,4 @@ std::string HashOf(const std::filesystem::path& file) {
     return QCryptographicHash::hash(in.readAll(), QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-bool ProcessAlive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return false;
-    }
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
-
-std::vector<pid_t> ChildProcesses() {
-    std::vector<pid_t> children;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) {
-            continue;
-        }
-        const auto close = line.rfind(')');
-        if (close == std::string::npos) {
-            continue;
-        }
-        std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        pid_t parent = 0;
-        rest >> state >> parent;
-        if (parent == ::getpid()) {
-            children.push_back(static_cast<pid_t>(std::stoi(name)));
-        }
-    }
-    return children;
-}
-
 }  // namespace powerpoint::test

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "powerpoint/libreoffice/LibreOfficeServer.h"
+#include "support/Processes.h"
 
 namespace powerpoint::test {
 
@@ -64,8 +65,7 @@ std::vector<std::filesystem::path> ExpectedPictures(const std::filesystem::path&
 // Share of pixels that differ (in RGB) between two pictures of equal size; 1 when sizes differ.
 double DifferingShare(const QImage& a, const QImage& b);
 std::string HashOf(const std::filesystem::path& file);
-bool ProcessAlive(pid_t pid);
-// Processes whose parent is this test process.
-std::vector<pid_t> ChildProcesses();
+using vellumet_test::ChildProcesses;
+using vellumet_test::ProcessAlive;
 
 }  // namespace powerpoint::test
