@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -96,6 +98,14 @@ PdfFacts InspectPdf(const fs::path& file) {
         }
     }
     return facts;
+}
+
+void ExpectSoundPdf(const fs::path& pdf, int pages, int width, int height) {
+    const PdfFacts facts = InspectPdf(pdf);
+    EXPECT_TRUE(facts.qpdfOk) << facts.qpdfOutput;
+    EXPECT_EQ(facts.pages, pages);
+    EXPECT_EQ(facts.pageWidth, width);
+    EXPECT_EQ(facts.pageHeight, height);
 }
 
 std::string WithoutProgress(const std::string& err) {

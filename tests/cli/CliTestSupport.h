@@ -58,6 +58,10 @@ struct PdfFacts {
 // qpdf --check and pdfinfo of `file`.
 PdfFacts InspectPdf(const std::filesystem::path& file);
 
+// Adds a test failure unless `pdf` passes qpdf --check and has `pages` pages, the first of
+// width x height points.
+void ExpectSoundPdf(const std::filesystem::path& pdf, int pages, int width, int height);
+
 // The stderr text without progress-bar redraws (each "\r...\x1b[K").
 std::string WithoutProgress(const std::string& err);
 

@@ -37,14 +37,6 @@ int PageCentreGrey(const fs::path& pdf, int page, const fs::path& scratch) {
     return qGray(image.pixel(image.width() / 2, image.height() / 2));
 }
 
-void ExpectSoundPdf(const fs::path& pdf, int pages, int width, int height) {
-    const PdfFacts facts = InspectPdf(pdf);
-    EXPECT_TRUE(facts.qpdfOk) << facts.qpdfOutput;
-    EXPECT_EQ(facts.pages, pages);
-    EXPECT_EQ(facts.pageWidth, width);
-    EXPECT_EQ(facts.pageHeight, height);
-}
-
 TEST(ConvertCliTest, HelpVersionAndDeviceListGoToStdoutAndTouchNothing) {
     Sandbox box;
     const ProcessResult help = box.Run({"--help"});

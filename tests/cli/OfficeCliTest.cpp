@@ -56,14 +56,6 @@ bool ExportUnderWay(const Sandbox& box) {
     return false;
 }
 
-void ExpectSoundPdf(const fs::path& pdf, int pages, int width, int height) {
-    const PdfFacts facts = InspectPdf(pdf);
-    EXPECT_TRUE(facts.qpdfOk) << facts.qpdfOutput;
-    EXPECT_EQ(facts.pages, pages);
-    EXPECT_EQ(facts.pageWidth, width);
-    EXPECT_EQ(facts.pageHeight, height);
-}
-
 TEST(OfficeCliTest, ThePresentationBecomesOnePagePerSlide) {
     Sandbox box;
     const ProcessResult run = box.Run({"-o", "out", kSample.string()});
