@@ -71,7 +71,7 @@ Bytes Filter(int type, const Bytes& row, const Bytes& above, size_t bpp) {
 
 // An 8-bit RGB (3 channels) or RGBA (4) picture of noise with runs and edges, and every row's
 // filter chosen by `filterOfRow`.
-struct PngSpec {
+struct PngRecipe {
     uint32_t width = 37;
     uint32_t height = 29;
     int channels = 3;
@@ -81,12 +81,12 @@ struct PngSpec {
     unsigned seed = 1;
 };
 
-Bytes RawRows(const PngSpec& spec) {
-    std::mt19937 random(spec.seed);
-    const size_t rowBytes = spec.width * static_cast<size_t>(spec.channels);
+Bytes RawRows(const PngRecipe& recipe) {
+    std::mt19937 random(recipe.seed);
+    const size_t rowBytes = recipe.width * static_cast<size_t>(recipe.channels);
     Bytes raw;
     Bytes above(rowBytes, 0);
-    for (uint32_t y = 0; y < spec.height; ++y) {
+    for (uint32_t y = 0; y < recipe.height; ++y) {
         Bytes row(rowBytes);
         for (size_t i = 0; i < rowBytes; ++i) {
             // Noise, flat runs and extreme values, so every predictor branch is taken.
@@ -95,9 +95,9 @@ Bytes RawRows(const PngSpec& spec) {
                      : (r & 3U) == 1 ? (i > 0 ? row[i - 1] : 0)
                                      : static_cast<uint8_t>(r >> 8);
         }
-        const int type = spec.filterOfRow(y);
+        const int type = recipe.filterOfRow(y);
         raw.push_back(static_cast<uint8_t>(type));
-        const Bytes filtered = Filter(type, row, above, static_cast<size_t>(spec.channels));
+        const Bytes filtered = Filter(type, row, above, static_cast<size_t>(recipe.channels));
         raw.insert(raw.end(), filtered.begin(), filtered.end());
         above = row;
     }
@@ -112,11 +112,11 @@ Bytes ZlibOf(const Bytes& raw) {
     return out;
 }
 
-Bytes Assemble(const PngSpec& spec, const Bytes& stream) {
+Bytes Assemble(const PngRecipe& recipe, const Bytes& stream) {
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    PutChunk(png, "IHDR", Header(spec.width, spec.height, 8, spec.channels == 4 ? 6 : 2));
-    png.insert(png.end(), spec.betweenHeaderAndData.begin(), spec.betweenHeaderAndData.end());
-    const size_t piece = (stream.size() + spec.idatPieces - 1) / spec.idatPieces;
+    PutChunk(png, "IHDR", Header(recipe.width, recipe.height, 8, recipe.channels == 4 ? 6 : 2));
+    png.insert(png.end(), recipe.betweenHeaderAndData.begin(), recipe.betweenHeaderAndData.end());
+    const size_t piece = (stream.size() + recipe.idatPieces - 1) / recipe.idatPieces;
     for (size_t at = 0; at < stream.size(); at += piece) {
         PutChunk(png, "IDAT",
                  Bytes(stream.begin() + static_cast<ptrdiff_t>(at),
@@ -126,8 +126,8 @@ Bytes Assemble(const PngSpec& spec, const Bytes& stream) {
     return png;
 }
 
-Bytes MakePng(const PngSpec& spec) {
-    return Assemble(spec, ZlibOf(RawRows(spec)));
+Bytes MakePng(const PngRecipe& recipe) {
+    return Assemble(recipe, ZlibOf(RawRows(recipe)));
 }
 
 // Qt's reading of the file, laid on white and stored blue-green-red; empty when Qt cannot read it.
@@ -188,12 +188,12 @@ bool Declines(const Bytes& png) {
 TEST(PngDecoderTest, EveryFilterGivesQtsPixelsForRgbAndRgba) {
     for (int channels : {3, 4}) {
         for (int filter = 0; filter <= 4; ++filter) {
-            PngSpec spec;
-            spec.channels = channels;
-            spec.seed = static_cast<unsigned>(10 * channels + filter);
+            PngRecipe recipe;
+            recipe.channels = channels;
+            recipe.seed = static_cast<unsigned>(10 * channels + filter);
             // One filter for every row but the first, which differs, so "the row above" is exercised.
-            spec.filterOfRow = [filter](uint32_t y) { return y == 0 ? 4 - filter : filter; };
-            const Bytes png = MakePng(spec);
+            recipe.filterOfRow = [filter](uint32_t y) { return y == 0 ? 4 - filter : filter; };
+            const Bytes png = MakePng(recipe);
             const Bytes expected = QtPixels(png);
             ASSERT_FALSE(expected.empty());
             EXPECT_EQ(FastPixels(png), expected) << channels << " channels, filter " << filter;
@@ -206,23 +206,23 @@ TEST(PngDecoderTest, OddSizesSplitDataAndHarmlessChunksGiveQtsPixels) {
     PutChunk(ancillary, "tEXt", {'T', 'i', 't', 'l', 'e', 0, 'x'});
     PutChunk(ancillary, "PLTE", {0, 0, 0, 255, 255, 255});  // a suggested palette only
     PutChunk(ancillary, "gAMA", {0, 0, 0xB1, 0x8F});
-    const std::vector<PngSpec> specs = {
+    const std::vector<PngRecipe> recipes = {
         {1, 1, 3, [](uint32_t) { return 4; }, 1, {}, 3},
         {1, 9, 4, [](uint32_t y) { return static_cast<int>(y % 5); }, 1, {}, 4},
         {301, 3, 4, [](uint32_t y) { return static_cast<int>(4 - y % 5); }, 7, ancillary, 5},
         {64, 64, 3, [](uint32_t y) { return static_cast<int>((y * 3) % 5); }, 40, ancillary, 6},
     };
-    for (const PngSpec& spec : specs) {
-        const Bytes png = MakePng(spec);
+    for (const PngRecipe& recipe : recipes) {
+        const Bytes png = MakePng(recipe);
         const Bytes expected = QtPixels(png);
         ASSERT_FALSE(expected.empty());
-        EXPECT_EQ(FastPixels(png), expected) << spec.width << " x " << spec.height;
+        EXPECT_EQ(FastPixels(png), expected) << recipe.width << " x " << recipe.height;
     }
 }
 
 TEST(PngDecoderTest, DeclinesOtherKindsOfPngAndDamagedFiles) {
-    const PngSpec spec;
-    const Bytes good = MakePng(spec);
+    const PngRecipe recipe;
+    const Bytes good = MakePng(recipe);
     ASSERT_FALSE(Declines(good));
 
     auto withHeader = [&](const Bytes& ihdr) {
@@ -252,25 +252,25 @@ TEST(PngDecoderTest, DeclinesOtherKindsOfPngAndDamagedFiles) {
     EXPECT_TRUE(Declines(Bytes(good.begin(), good.begin() + 60))) << "truncated";
     EXPECT_TRUE(Declines(Bytes(good.begin() + 1, good.end()))) << "no signature";
 
-    PngSpec transparentColour;
+    PngRecipe transparentColour;
     PutChunk(transparentColour.betweenHeaderAndData, "tRNS", {0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(Declines(MakePng(transparentColour)));
-    PngSpec unknownCritical;
+    PngRecipe unknownCritical;
     PutChunk(unknownCritical.betweenHeaderAndData, "ZZZZ", {1});
     EXPECT_TRUE(Declines(MakePng(unknownCritical)));
-    PngSpec notLetters;  // would pass as ancillary by its case bit alone
+    PngRecipe notLetters;  // would pass as ancillary by its case bit alone
     PutChunk(notLetters.betweenHeaderAndData, ",DAT", {1});
     EXPECT_TRUE(Declines(MakePng(notLetters)));
-    PngSpec twoPalettes;
+    PngRecipe twoPalettes;
     PutChunk(twoPalettes.betweenHeaderAndData, "PLTE", {1, 2, 3});
     PutChunk(twoPalettes.betweenHeaderAndData, "PLTE", {1, 2, 3});
     EXPECT_TRUE(Declines(MakePng(twoPalettes)));
-    PngSpec brokenPalette;
+    PngRecipe brokenPalette;
     PutChunk(brokenPalette.betweenHeaderAndData, "PLTE", {1, 2});
     EXPECT_TRUE(Declines(MakePng(brokenPalette)));
 
     // IDAT chunks must follow one another.
-    const Bytes stream = ZlibOf(RawRows(spec));
+    const Bytes stream = ZlibOf(RawRows(recipe));
     Bytes split(good.begin(), good.begin() + 33);
     PutChunk(split, "IDAT", Bytes(stream.begin(), stream.begin() + 10));
     PutChunk(split, "tEXt", {'a', 0, 'b'});
@@ -286,21 +286,21 @@ TEST(PngDecoderTest, DeclinesOtherKindsOfPngAndDamagedFiles) {
 }
 
 TEST(PngDecoderTest, ImageDataOfTheWrongLengthOrFilterFailsTheDecode) {
-    const PngSpec spec;
-    Bytes raw = RawRows(spec);
-    const Bytes shortData = Assemble(spec, ZlibOf(Bytes(raw.begin(), raw.end() - 1)));
+    const PngRecipe recipe;
+    Bytes raw = RawRows(recipe);
+    const Bytes shortData = Assemble(recipe, ZlibOf(Bytes(raw.begin(), raw.end() - 1)));
     Bytes longRaw = raw;
     longRaw.push_back(0);
-    const Bytes longData = Assemble(spec, ZlibOf(longRaw));
+    const Bytes longData = Assemble(recipe, ZlibOf(longRaw));
     Bytes trailing = ZlibOf(raw);
     trailing.push_back(0);
-    const Bytes trailingData = Assemble(spec, trailing);
+    const Bytes trailingData = Assemble(recipe, trailing);
     Bytes badFilterRaw = raw;
-    badFilterRaw[(spec.width * 3 + 1) * 5] = 5;  // row 5's filter byte
-    const Bytes badFilter = Assemble(spec, ZlibOf(badFilterRaw));
+    badFilterRaw[(recipe.width * 3 + 1) * 5] = 5;  // row 5's filter byte
+    const Bytes badFilter = Assemble(recipe, ZlibOf(badFilterRaw));
     Bytes badChecksum = ZlibOf(raw);
     badChecksum.back() ^= 1;  // the Adler-32 of the rows
-    const Bytes badAdler = Assemble(spec, badChecksum);
+    const Bytes badAdler = Assemble(recipe, badChecksum);
 
     for (const Bytes* png : {&shortData, &longData, &trailingData, &badFilter, &badAdler}) {
         imaging::PngDecoder decoder;
@@ -312,9 +312,9 @@ TEST(PngDecoderTest, ImageDataOfTheWrongLengthOrFilterFailsTheDecode) {
         const Bytes qt = QtPixels(*png);
         ASSERT_EQ(bitmap != nullptr, !qt.empty());
         if (bitmap) {
-            EXPECT_EQ(bitmap->PixelRgb(3, 4), (uint32_t{qt[(4 * spec.width + 3) * 3 + 2]} << 16) |
-                                                  (uint32_t{qt[(4 * spec.width + 3) * 3 + 1]} << 8) |
-                                                  qt[(4 * spec.width + 3) * 3]);
+            EXPECT_EQ(bitmap->PixelRgb(3, 4), (uint32_t{qt[(4 * recipe.width + 3) * 3 + 2]} << 16) |
+                                                  (uint32_t{qt[(4 * recipe.width + 3) * 3 + 1]} << 8) |
+                                                  qt[(4 * recipe.width + 3) * 3]);
         }
     }
 }
@@ -326,8 +326,8 @@ long PeakResidentKilobytes() {
 }
 
 TEST(PngDecoderTest, AChunkLongerThanTheFileIsRefusedBeforeAnyDecoderAllocatesIt) {
-    const PngSpec spec;
-    const Bytes good = MakePng(spec);
+    const PngRecipe recipe;
+    const Bytes good = MakePng(recipe);
     EXPECT_TRUE(imaging::PngDecoder::ChunksFitInFile(good.data(), good.size()));
     Bytes trailing = good;
     trailing.insert(trailing.end(), {1, 2, 3});  // bytes after IEND are never read
