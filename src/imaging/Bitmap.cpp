@@ -77,38 +77,6 @@ QImage& FlattenRows(const QImage& argb, QImage& out) {
     return out;
 }
 
-QImage FlattenToBgr(const QImage& image, bool turn);
-
-// A w x h 24-bit buffer that the thread keeps for its next picture of the same size; null when
-// memory is short.
-QImage& TurnScratch(int w, int h) {
-    thread_local QImage flat;
-    if (flat.width() != w || flat.height() != h || flat.format() != kFormat || !flat.isDetached()) {
-        flat = QImage(w, h, kFormat);
-    }
-    return flat;
-}
-
-// Has `fill` write a w x h picture into the thread's scratch buffer and returns it turned 270
-// degrees clockwise by Qt's tiled 24-bit rotation. Null when `fill` returns false or memory is
-// short.
-template <typename Fill>
-QImage FillThenTurn(int w, int h, Fill&& fill) {
-    QImage& flat = TurnScratch(w, h);
-    if (flat.isNull()) {
-        return {};
-    }
-    QImage turned;
-    if (fill(flat)) {
-        // In the image's y-down coordinates a rotation by 270 degrees turns clockwise by 270.
-        turned = flat.transformed(QTransform().rotate(270));
-    }
-    if (flat.sizeInBytes() > kKeptScratchBytes) {
-        flat = QImage();
-    }
-    return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
-}
-
 // Opaque 24-bit copy of any decoded picture with transparent pixels laid on white, turned 270
 // degrees clockwise when `turn` is set. The common 32-bit formats are converted here; Qt's own
 // conversions may fan out to its thread pool, which would compete with the page encoders.
@@ -140,10 +108,20 @@ QImage FlattenToBgr(const QImage& image, bool turn) {
         QImage out(argb.width(), argb.height(), kFormat);
         return out.isNull() ? out : FlattenRows(argb, out);
     }
-    return FillThenTurn(argb.width(), argb.height(), [&argb](QImage& flat) {
-        FlattenRows(argb, flat);
-        return true;
-    });
+    // Flattened into a buffer the thread keeps, then turned by Qt's tiled 24-bit rotation.
+    thread_local QImage flat;
+    if (flat.size() != argb.size() || flat.format() != kFormat || !flat.isDetached()) {
+        flat = QImage(argb.width(), argb.height(), kFormat);
+        if (flat.isNull()) {
+            return {};
+        }
+    }
+    FlattenRows(argb, flat);
+    QImage turned = flat.transformed(QTransform().rotate(270));
+    if (flat.sizeInBytes() > kKeptScratchBytes) {
+        flat = QImage();
+    }
+    return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
 }
 
 std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::TurnDecision& turn) {
