@@ -5,7 +5,7 @@
 #include "app/AppIcon.h"
 #include "app/VellumetDlg.h"
 #include "imaging/ComposeDocument.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace vellumet {
 
@@ -21,7 +21,7 @@ int CQuillmereApp::Run(int argc, char** argv) {
 }
 
 bool CQuillmereApp::InitInstance() {
-    OfficeSlideExporter exporter;
+    powerpoint::LibreOfficeExporter exporter;
     DialogServices services;
     services.exporter = &exporter;
     services.compose = &ComposeDocument;

@@ -24,10 +24,11 @@
 #include <system_error>
 
 #include "app/AppIcon.h"
-#include "app/ConvertChecks.h"
 #include "app/DialogPrompts.h"
 #include "app/DialogUnits.h"
 #include "common/WideText.h"
+#include "frontend/ConvertChecks.h"
+#include "frontend/FrontEndRules.h"
 #include "job/TempFolder.h"
 #include "settings/SettingsTable.h"
 
@@ -141,7 +142,7 @@ void CVellumetDlg::BuildControls() {
     deviceCombo_ = new QComboBox(this);
     deviceCombo_->setObjectName(QStringLiteral("deviceCombo"));
     deviceCombo_->setEditable(false);
-    for (const wchar_t* entry : kDeviceListEntries) {
+    for (const std::wstring& entry : DeviceListEntries()) {
         deviceCombo_->addItem(ToQString(entry));
     }
     deviceCombo_->setCurrentIndex(-1);
@@ -212,7 +213,7 @@ void CVellumetDlg::UpdateData(bool takeIn) {
         return;
     }
     sourceEdit_->setText(ToQString(fields_.sourceFile));
-    const int entry = FindDeviceEntry(kDeviceListEntries, fields_.deviceName);
+    const int entry = FindDeviceEntry(DeviceListEntries(), fields_.deviceName);
     if (entry >= 0) {
         deviceCombo_->setCurrentIndex(entry);
     }
@@ -429,8 +430,8 @@ void CVellumetDlg::EndBusy() {
     });
 }
 
-void CVellumetDlg::ShowMessage(const std::wstring& text) {
-    RunOnGuiThread([this, &text] { prompts_->ShowError(this, ToQString(text)); });
+void CVellumetDlg::ShowMessage(const std::wstring& text, const std::wstring& detail) {
+    RunOnGuiThread([this, &text, &detail] { prompts_->ShowError(this, ToQString(text), ToQString(detail)); });
 }
 
 int32_t CVellumetDlg::ProgressPosition() {

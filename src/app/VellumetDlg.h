@@ -56,7 +56,7 @@ public:
     // ConversionHost, called on the job's thread (and directly when called on the GUI thread).
     void BeginBusy() override;
     void EndBusy() override;
-    void ShowMessage(const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t position) override;
     void SetProgressStep(int32_t step) override;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/WideText.h"
+#include "frontend/FrontEndRules.h"
 
 #ifndef VELLUMET_VERSION
 #define VELLUMET_VERSION "unknown"
@@ -255,16 +256,6 @@ const DeviceScheme* FindDevice(std::wstring_view name) {
     return found;
 }
 
-std::wstring DeviceForRemembered(std::wstring_view scheme) {
-    for (const DeviceScheme& row : kDeviceSchemes) {
-        const std::wstring_view name = row.schemeName;
-        if (name.size() >= scheme.size() && EqualIgnoringCase(name.substr(0, scheme.size()), scheme)) {
-            return row.schemeName;
-        }
-    }
-    return settings::kDefaultScheme;
-}
-
 bool NeedsRemembered(const CommandLine& line) {
     return !line.device || !line.outputFolder || !line.omitBackground || !line.omitShadow ||
            !line.twoSlidesPerPage;
@@ -319,7 +310,8 @@ std::string DeviceListText() {
     std::string text;
     for (const DeviceScheme& row : kDeviceSchemes) {
         char line[128];
-        std::snprintf(line, sizeof line, "%-20s %5d x %d\n", ToNative(row.schemeName).c_str(),
+        // The name, at least two spaces, the size: names never hold two spaces in a row.
+        std::snprintf(line, sizeof line, "%-20s  %5d x %d\n", ToNative(row.schemeName).c_str(),
                       static_cast<int>(row.pageWidth), static_cast<int>(row.pageHeight));
         text += line;
     }

@@ -7,10 +7,10 @@
 #include <new>
 #include <system_error>
 
-#include "app/ConvertChecks.h"
-#include "cli/PictureFolder.h"
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
+#include "frontend/ConvertChecks.h"
+#include "frontend/FrontEndRules.h"
 #include "job/JobMessages.h"
 #include "job/SlidePictures.h"
 #include "job/TempFolder.h"
@@ -20,31 +20,6 @@ namespace vellumet::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The office, with a presentation that cannot be read refused before the office is started: the
-// job then reports it as a file it cannot convert.
-class CheckedExporter : public SlideExporter {
-public:
-    explicit CheckedExporter(SlideExporter* office) : office_(office) {}
-
-    int GetPowerPointVersion() override { return office_ != nullptr ? office_->GetPowerPointVersion() : 0; }
-
-    int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
-                     int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
-                     const CancelToken* cancel) override {
-        std::error_code error;
-        const fs::path source = ToPath(sourcePath);
-        if (office_ == nullptr || !fs::is_regular_file(source, error) ||
-            ::access(source.c_str(), R_OK) != 0) {
-            return -1;
-        }
-        return office_->ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight, openDispId,
-                                     cancel);
-    }
-
-private:
-    SlideExporter* office_;
-};
 
 // `path` made absolute and normal, without a trailing separator (except for the root itself).
 fs::path Normalised(const fs::path& path) {
@@ -83,13 +58,11 @@ bool PlanInputs(const std::vector<std::wstring>& inputs, const std::wstring& out
         PlannedInput planned;
         planned.source = FromPath(source);
         planned.pictureFolder = fs::is_directory(source, ignored);
-        const std::wstring name =
-            planned.pictureFolder ? FromPath(source.filename()) : GetBaseName(planned.source);
-        if (name.empty()) {
+        if (!source.has_filename()) {
             error = "cannot name a PDF after " + Quoted(input);
             return false;
         }
-        planned.outputPath = outputFolder + name + L".pdf";
+        planned.outputPath = OutputPathFor(planned.source, planned.pictureFolder, outputFolder);
         plan.push_back(std::move(planned));
     }
 
@@ -226,25 +199,13 @@ int ConvertCommand::RunConversions() {
 
 int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
                                const std::wstring& outputFolder, const std::wstring& label) {
-    ConversionSettings settings;
-    settings.sourcePath = input.source;
-    settings.schemeName = choice.scheme;
-    settings.outputFolder = outputFolder;
-    settings.omitBackground = choice.omitBackground ? 1 : 0;
-    settings.omitShadow = choice.omitShadow ? 1 : 0;
-    settings.twoSlidesPerPage = choice.twoSlidesPerPage ? 1 : 0;
-    settings.tempFolder = MakeTempFolderName();
-
     TerminalHost host(services_.err, services_.errIsTerminal && !line_.quiet, label, services_.cancel);
-    if (input.pictureFolder) {
-        return ComposePictureFolder(settings, input.outputPath, host, services_.compose);
-    }
-    CheckedExporter exporter(services_.exporter);
     ConversionJob job;
-    job.settings = settings;
+    job.settings = JobSettingsFromChoice(choice, input.source, outputFolder, MakeTempFolderName());
     job.host = &host;
-    job.exporter = &exporter;
+    job.exporter = services_.exporter;
     job.compose = services_.compose;
+    job.source = input.pictureFolder ? JobSource::PictureFolder : JobSource::Presentation;
     return ConversionThreadProc(&job);
 }
 

@@ -22,7 +22,7 @@ inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT
 
 // What a run uses from outside. Everything given must outlive the command.
 struct CommandServices {
-    SlideExporter* exporter = nullptr;         // the office suite; null refuses every presentation
+    SlideExporter* exporter = nullptr;         // the office suite; required for presentations
     ComposeFunction compose = nullptr;         // page composition; null fails every conversion
     const CancelToken* cancel = nullptr;       // set when the user asks to stop; may be null
     settings::SettingsStore* store = nullptr;  // the remembered choices; null: the current user's

@@ -8,7 +8,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/StopSignals.h"
 #include "imaging/ComposeDocument.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
-    vellumet::OfficeSlideExporter office;
+    powerpoint::LibreOfficeExporter office;
     CommandServices services;
     services.exporter = &office;
     services.compose = Compose;

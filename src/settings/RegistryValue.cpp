@@ -281,6 +281,7 @@ bool registry_int<T>::save() {
         number = value ? 1 : 0;
     } else {
         // A long wider than the stored 32 bits would come back as another number: keep the old one.
+        // cppcheck-suppress compareBoolExpressionWithInt ; this branch is never instantiated for bool
         if (value < INT32_MIN || value > INT32_MAX) {
             return false;
         }

@@ -21,7 +21,7 @@
 #include "TestFolder.h"
 #include "app/VellumetDlg.h"
 #include "imaging/ComposeDocument.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 #include "settings/SqliteStore.h"
 #include "support/Processes.h"
 
@@ -33,12 +33,12 @@ using vellumet_test::ChildProcesses;
 using vellumet_test::CommandOutput;
 
 // The real exporter, noting when the export has begun.
-class WatchedOfficeExporter : public OfficeSlideExporter {
+class WatchedOfficeExporter : public powerpoint::LibreOfficeExporter {
 public:
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder, int32_t width,
                      int32_t height, int32_t openDispId, const CancelToken* cancel) override {
         started = true;
-        return OfficeSlideExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
+        return LibreOfficeExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
                                                  cancel);
     }
     std::atomic<bool> started{false};

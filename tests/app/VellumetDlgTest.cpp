@@ -21,11 +21,14 @@
 
 #include "DialogFakes.h"
 #include "TestFolder.h"
-#include "app/ConvertChecks.h"
 #include "app/DialogLogic.h"
 #include "app/DialogUnits.h"
+#include "cli/CommandLine.h"
 #include "common/WideText.h"
+#include "frontend/ConvertChecks.h"
+#include "frontend/FrontEndRules.h"
 #include "imaging/ComposeDocument.h"
+#include "job/DeviceTable.h"
 #include "job/JobMessages.h"
 #include "settings/RegistryValue.h"
 #include "settings/SettingsTable.h"
@@ -131,9 +134,10 @@ TEST_F(VellumetDlgTest, ControlsFollowTheTemplate) {
     EXPECT_EQ(Find<QLabel>(*dialog, "bannerCtrl")->size(), QSize(330, 95));
 
     auto* devices = Find<QComboBox>(*dialog, "deviceCombo");
-    ASSERT_EQ(devices->count(), 5);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(devices->itemText(i), Q(kDeviceListEntries[i]));
+    const std::vector<std::wstring> entries = DeviceListEntries();
+    ASSERT_EQ(devices->count(), static_cast<int>(entries.size()));
+    for (int i = 0; i < devices->count(); ++i) {
+        EXPECT_EQ(devices->itemText(i), Q(entries[static_cast<size_t>(i)]));
     }
 
     // Tab order as listed in the template.
@@ -169,18 +173,27 @@ TEST_F(VellumetDlgTest, OpensWithRememberedOrDefaultChoices) {
     EXPECT_FALSE(Find<QCheckBox>(*dialog, "omitShadowCheck")->isChecked());
 }
 
-TEST_F(VellumetDlgTest, StoredSchemeSelectsDeviceIgnoringCase) {
+TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
     const std::pair<const wchar_t*, const char*> rows[] = {
         {L"amazon kindle 2", "Amazon Kindle 2"},
         {L"Amazon", "Amazon Kindle DX"},
         {L"MEDIUM", "Medium (900*1200)"},
+        {L"", "Amazon Kindle DX"},
         {L"Kobo Clara", ""},  // no match: no entry is selected
     };
+    const cli::ParseResult noDevice = cli::ParseCommandLine({"deck.ppt"});
+    ASSERT_TRUE(noDevice.ok);
     for (const auto& [stored, shown] : rows) {
         Store(settings::kSchemePath, stored);
         auto dialog = Open();
         EXPECT_EQ(Find<QComboBox>(*dialog, "deviceCombo")->currentText(), QString::fromLatin1(shown))
             << shown;
+        // What Convert would hand the job, and what the command line converts with.
+        dialog->UpdateData(true);
+        const settings::SettingsChoice fromCommandLine =
+            cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_));
+        EXPECT_EQ(fromCommandLine.scheme, dialog->Fields().deviceName) << shown;
+        EXPECT_EQ(LookupDevice(fromCommandLine.scheme), LookupDevice(dialog->Fields().deviceName)) << shown;
     }
 }
 
@@ -270,10 +283,23 @@ TEST_F(VellumetDlgTest, JobMessagesAreShownWhileBusyAndEndBusyFollows) {
     ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
 
     ASSERT_EQ(prompts_.errors.size(), 1);
-    EXPECT_EQ(prompts_.errors[0], Q(kVersionRefusalMessage));
+    EXPECT_EQ(prompts_.errors[0], Q(exporter_.VersionRefusal()));
     EXPECT_EQ(prompts_.owners.back(), dialog.get());
     EXPECT_TRUE(busyWhileShown);
     EXPECT_FALSE(Find<QProgressBar>(*dialog, "progressCtrl")->isVisible());
+}
+
+TEST_F(VellumetDlgTest, AFailedExportShowsTheOfficesReasonAsDetail) {
+    exporter_.slides = 0;
+    exporter_.failure = L"it is protected by a password";
+    auto dialog = Open();
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+
+    ASSERT_EQ(prompts_.errors.size(), 1);
+    EXPECT_EQ(prompts_.errors[0], Q(kConvertFailedMessage + FromPath(temp_.Path() / "deck.ppt")));
+    EXPECT_EQ(prompts_.details[0], QStringLiteral("it is protected by a password"));
 }
 
 TEST_F(VellumetDlgTest, ConvertIsRefusedWhileAJobRuns) {

@@ -51,8 +51,8 @@ TEST(ConvertCliTest, HelpVersionAndDeviceListGoToStdoutAndTouchNothing) {
 
     const ProcessResult devices = box.Run({"--list-devices"});
     EXPECT_EQ(devices.exitCode, 0);
-    EXPECT_NE(devices.out.find("Amazon Kindle DX       784 x 1150\n"), std::string::npos);
-    EXPECT_NE(devices.out.find("Large (1200*1600)     1200 x 1600\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("Amazon Kindle DX        784 x 1150\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("Large (1200*1600)      1200 x 1600\n"), std::string::npos);
 
     EXPECT_FALSE(fs::exists(box.StoreFile()));
     EXPECT_TRUE(box.TempLeftovers().empty());

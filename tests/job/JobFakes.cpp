@@ -74,8 +74,9 @@ void RecordingHost::Record(const std::string& event) {
     }
 }
 
-void RecordingHost::ShowMessage(const std::wstring& text) {
+void RecordingHost::ShowMessage(const std::wstring& text, const std::wstring& detail) {
     messages.push_back(text);
+    details.push_back(detail);
     if (onMessage) {
         onMessage();
     }

@@ -48,7 +48,7 @@ class RecordingHost : public vellumet::ConversionHost {
 public:
     void BeginBusy() override { Record("BeginBusy"); }
     void EndBusy() override { Record("EndBusy"); }
-    void ShowMessage(const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t value) override;
     void SetProgressStep(int32_t step) override;
@@ -58,6 +58,7 @@ public:
 
     std::vector<std::string> events;
     std::vector<std::wstring> messages;
+    std::vector<std::wstring> details;  // one per message, empty when none was given
     int32_t position = 0;
     int32_t step = 1;
     vellumet::CancelToken token;
@@ -70,6 +71,8 @@ public:
 class FakeExporter : public vellumet::SlideExporter {
 public:
     int GetPowerPointVersion() override;
+    std::wstring VersionRefusal() const override { return L"The fake office is too old"; }
+    std::wstring LastFailure() const override { return failure; }
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const vellumet::CancelToken* cancel) override;
@@ -82,6 +85,8 @@ public:
     std::wstring pictureExtension = L".png";
     // Runs before each slide is written (1-based slide number).
     std::function<void(int)> beforeSlide;
+    // What LastFailure answers.
+    std::wstring failure;
 
     // What the calls saw.
     int versionCalls = 0;

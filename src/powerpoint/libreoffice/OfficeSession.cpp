@@ -29,6 +29,7 @@
 #include <thread>
 
 #include "common/WideText.h"
+#include "powerpoint/libreoffice/PresentationFile.h"
 
 namespace powerpoint {
 
@@ -339,28 +340,12 @@ Reference<css::lang::XComponent> OfficeSession::OpenPresentation(const std::wstr
     if (!Usable(error)) {
         return {};
     }
-    // What can be known without the office is refused before it: an empty file would load as a new
-    // blank presentation.
+    error = PresentationFileRefusal(path);
+    if (!error.empty()) {
+        return {};
+    }
     std::error_code ec;
     const std::filesystem::path file = std::filesystem::absolute(vellumet::ToPath(path), ec);
-    const auto status = std::filesystem::status(file, ec);
-    if (ec || !std::filesystem::exists(status)) {
-        error = L"The presentation cannot be found: " + path;
-        return {};
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = L"The presentation is not a file: " + path;
-        return {};
-    }
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || ::access(file.c_str(), R_OK) != 0) {
-        error = L"The presentation cannot be read: " + path;
-        return {};
-    }
-    if (size == 0) {
-        error = L"The presentation is empty: " + path;
-        return {};
-    }
 
     rtl::Reference<AbortingHandler> handler(new AbortingHandler);
     const std::wstring cannot = L"The presentation cannot be opened: " + path;

@@ -1,4 +1,4 @@
-#include "app/ConvertChecks.h"
+#include "frontend/ConvertChecks.h"
 
 #include <sys/stat.h>
 
