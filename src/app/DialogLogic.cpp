@@ -24,6 +24,10 @@ settings::SettingsChoice ChoiceFromFields(const DialogFields& fields) {
     return choice;
 }
 
+std::wstring CloseQuestionText() {
+    return std::wstring(kCloseQuestion) + L"\n" + kCloseQuestionMeaning;
+}
+
 ConversionSettings JobSettingsFromFields(const DialogFields& fields, const std::wstring& tempDir) {
     return JobSettingsFromChoice(ChoiceFromFields(fields), fields.sourceFile, fields.outputDir, tempDir);
 }

@@ -16,8 +16,13 @@ inline constexpr wchar_t kAboutMenuText[] = L"&About Vellumet...";
 inline constexpr wchar_t kAboutCaption[] = L"About Vellumet";
 inline constexpr wchar_t kAboutVersionText[] = L"Vellumet, Version 1.0";
 inline constexpr wchar_t kAboutSecondLine[] = L"Presentations as e-book reader PDFs";
-// Asked when Close is pressed while a job runs; Yes cancels the job and closes.
+// Asked when Close is pressed while a job runs; Yes cancels the job and closes, No is the default.
 inline constexpr wchar_t kCloseQuestion[] = L"正在执行转换, 是否取消并退出程序?";
+// What kCloseQuestion means, shown below it for those who do not read it.
+inline constexpr wchar_t kCloseQuestionMeaning[] = L"A conversion is running. Cancel it and quit?";
+
+// The Close question as the dialog asks it: kCloseQuestion, then its meaning on a line of its own.
+std::wstring CloseQuestionText();
 inline constexpr wchar_t kFolderBrowserCaption[] = L"Please select a output folder";
 
 // What the dialog's controls hold, as the dialog exchanges it.

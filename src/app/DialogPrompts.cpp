@@ -35,6 +35,8 @@ void QtDialogPrompts::ShowError(QWidget* owner, const QString& text, const QStri
 
 bool QtDialogPrompts::AskYesNo(QWidget* owner, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, Caption(), text, QMessageBox::Yes | QMessageBox::No, owner);
+    // Enter must not answer Yes: that would cancel work the user may have wanted to keep.
+    box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

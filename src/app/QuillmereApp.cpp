@@ -3,7 +3,9 @@
 #include <QApplication>
 
 #include "app/AppIcon.h"
+#include "app/QuitSignals.h"
 #include "app/VellumetDlg.h"
+#include "common/Version.h"
 #include "imaging/ComposeDocument.h"
 #include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
@@ -12,7 +14,7 @@ namespace vellumet {
 int CQuillmereApp::Run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellumet"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setOrganizationName(QStringLiteral("Mavrel"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vellumet"));
     QApplication::setWindowIcon(AppIcon());
@@ -27,6 +29,8 @@ bool CQuillmereApp::InitInstance() {
     services.compose = &ComposeDocument;
     {
         CVellumetDlg dialog(services);
+        QuitSignals quitSignals;
+        QObject::connect(&quitSignals, &QuitSignals::Received, &dialog, &CVellumetDlg::OnQuitRequest);
         dialog.exec();
     }
     return false;

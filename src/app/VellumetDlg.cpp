@@ -127,6 +127,8 @@ void CVellumetDlg::BuildControls() {
     convertButton_ = button("convertButton", QStringLiteral("Convert"), du.ToPixels(242, 7, 65, 30));
     convertButton_->setDefault(true);
     closeButton_ = button("closeButton", QStringLiteral("Close"), du.ToPixels(242, 47, 65, 20));
+    // Enter on a focused Close must not start the Close question; Escape and a click still do.
+    closeButton_->setAutoDefault(false);
 
     auto* rule = new QFrame(this);
     rule->setObjectName(QStringLiteral("rule"));
@@ -280,6 +282,11 @@ void CVellumetDlg::OnOK() {
 
     jobRegistered_ = true;
     jobEnded_ = false;
+    // Keep the focus off Close while busy: Enter, pressed as if to convert again, must not ask to
+    // cancel the job.
+    if (focusWidget() == convertButton_ || focusWidget() == closeButton_) {
+        sourceEdit_->setFocus(Qt::OtherFocusReason);
+    }
     convertButton_->setEnabled(false);
     try {
         jobThread_ = std::thread([this] {
@@ -325,10 +332,18 @@ void CVellumetDlg::StopJob() {
 }
 
 void CVellumetDlg::OnCancel() {
+    if (jobRegistered_ && !prompts_->AskYesNo(this, ToQString(CloseQuestionText()))) {
+        return;
+    }
+    CloseDialog();
+}
+
+void CVellumetDlg::OnQuitRequest() {
+    CloseDialog();
+}
+
+void CVellumetDlg::CloseDialog() {
     if (jobRegistered_ || JobThreadAlive()) {
-        if (jobRegistered_ && !prompts_->AskYesNo(this, ToQString(kCloseQuestion))) {
-            return;
-        }
         // The job removes its pictures and folder on the way out and writes no output.
         progressCtrl_->hide();
         StopJob();

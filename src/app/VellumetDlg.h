@@ -77,6 +77,8 @@ public:
 public slots:
     void OnOK();      // Convert
     void OnCancel();  // Close
+    // The process is asked to end (a quit signal): Close answered with Yes, without asking.
+    void OnQuitRequest();
     void OnOpen();
     void OnChange();
     void OnTimer();
@@ -99,6 +101,8 @@ private:
     // Cancels the running job, if any, and waits for its thread to return while the GUI thread
     // keeps serving the job's calls.
     void StopJob();
+    // Close's work once the question, if any, is answered: stops the job and ends the dialog.
+    void CloseDialog();
     void JoinEndedJob();
     // The job's thread has returned: join it, and return to idle if the job never called EndBusy.
     void OnJobThreadEnded();

@@ -3,12 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include "common/Version.h"
 #include "common/WideText.h"
 #include "frontend/FrontEndRules.h"
-
-#ifndef VELLUMET_VERSION
-#define VELLUMET_VERSION "unknown"
-#endif
 
 namespace vellumet::cli {
 
@@ -303,7 +300,7 @@ std::string UsageText() {
 }
 
 std::string VersionText() {
-    return std::string(kProgramName) + " " + VELLUMET_VERSION + "\n";
+    return std::string(kProgramName) + " " + kVersion + "\n";
 }
 
 std::string DeviceListText() {

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -14,7 +15,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -23,6 +26,7 @@
 #include "TestFolder.h"
 #include "app/DialogLogic.h"
 #include "app/DialogUnits.h"
+#include "app/QuitSignals.h"
 #include "cli/CommandLine.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
@@ -341,7 +345,9 @@ TEST_F(VellumetDlgTest, CloseWhileBusyAnsweredNoLeavesTheJobRunning) {
     prompts_.answerYes = false;
     QTest::mouseClick(Find<QPushButton>(*dialog, "closeButton"), Qt::LeftButton);
     ASSERT_EQ(prompts_.questions.size(), 1);
-    EXPECT_EQ(prompts_.questions[0], QStringLiteral("正在执行转换, 是否取消并退出程序?"));
+    EXPECT_EQ(
+        prompts_.questions[0],
+        QStringLiteral("正在执行转换, 是否取消并退出程序?\nA conversion is running. Cancel it and quit?"));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->JobThreadAlive());
     EXPECT_FALSE(exporter_.sawCancel);
@@ -371,6 +377,60 @@ TEST_F(VellumetDlgTest, CloseWhileBusyAnsweredYesCancelsAndCleansUp) {
     EXPECT_TRUE(prompts_.errors.isEmpty()) << "a cancelled job shows nothing";
     EXPECT_TRUE(TempRootEmpty()) << "pictures and folder removed";
     EXPECT_FALSE(fs::exists(temp_.Path() / "deck.pdf")) << "no partial output";
+}
+
+TEST_F(VellumetDlgTest, EnterWhileBusyNeitherAsksNorCancels) {
+    exporter_.hold = true;
+    auto dialog = Open();
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    auto* convert = Find<QPushButton>(*dialog, "convertButton");
+    convert->setFocus();
+    QTest::keyClick(convert, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return exporter_.exporting.load(); }));
+
+    // Enter again, as a user does who thinks the first one was lost, wherever the focus went.
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_NE(focused, Find<QPushButton>(*dialog, "closeButton"));
+    QTest::keyClick(focused, Qt::Key_Return);
+    QTest::keyClick(Find<QPushButton>(*dialog, "closeButton"), Qt::Key_Return);
+    EXPECT_TRUE(prompts_.questions.isEmpty());
+    EXPECT_TRUE(dialog->JobThreadAlive());
+    EXPECT_FALSE(exporter_.sawCancel);
+
+    exporter_.hold = false;
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+    EXPECT_EQ(exporter_.exports, 1);
+    EXPECT_TRUE(fs::exists(temp_.Path() / "deck.pdf"));
+}
+
+TEST_F(VellumetDlgTest, AQuitSignalStopsTheJobCleansUpAndCloses) {
+    exporter_.hold = true;
+    auto dialog = Open();
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::Received, dialog.get(), &CVellumetDlg::OnQuitRequest);
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return exporter_.exporting.load(); }));
+    ASSERT_FALSE(TempRootEmpty());
+
+    ::raise(SIGTERM);
+    ASSERT_TRUE(WaitFor([&] { return !dialog->isVisible(); }));
+    EXPECT_TRUE(prompts_.questions.isEmpty()) << "nobody is there to answer";
+    EXPECT_TRUE(exporter_.sawCancel);
+    EXPECT_TRUE(Idle(*dialog));
+    EXPECT_TRUE(TempRootEmpty()) << "pictures and folder removed";
+    EXPECT_FALSE(fs::exists(temp_.Path() / "deck.pdf"));
+}
+
+TEST(QtDialogPromptsTest, EnterAnswersTheQuestionWithNo) {
+    QtDialogPrompts prompts;
+    QTimer::singleShot(0, [] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(prompts.AskYesNo(nullptr, QString::fromStdWString(CloseQuestionText())));
 }
 
 TEST_F(VellumetDlgTest, DestroyingTheDialogStopsARunningJob) {
