@@ -10,6 +10,13 @@
 
 namespace powerpoint {
 
+namespace {
+
+// A crashed office gets one fresh successor; a deck that crashes the office twice is given up.
+constexpr int kAttempts = 2;
+
+}  // namespace
+
 int LibreOfficeExporter::GetPowerPointVersion() {
     try {
         return powerpoint::GetPowerPointVersion();
@@ -33,19 +40,28 @@ int LibreOfficeExporter::ExportSlides(int flags, const std::wstring& sourcePath,
                 return kExportCallFailed;
             }
         }
-        LibreOfficeOptions options;
+        LibreOfficeOptions options = options_;
         options.cancel = cancel;
-        LibreOfficeServer server(options);
-        FailureRecorder recorder(server);
-        const int result = powerpoint::ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight,
-                                                    openDispId, recorder, cancel);
-        if (result == kExportNoServer) {
-            lastFailure_ = server.LastError();
-        } else if (result != kExportDone && recorder.FirstFailure()) {
-            lastFailure_ =
-                recorder.FirstFailure()->error.empty() ? recorder.Describe() : recorder.FirstFailure()->error;
+        for (int attempt = 1;; ++attempt) {
+            LibreOfficeServer server(options);
+            FailureRecorder recorder(server);
+            const int result = powerpoint::ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight,
+                                                        openDispId, recorder, cancel);
+            if (result == kExportNoServer) {
+                lastFailure_ = server.LastError();
+            } else if (result != kExportDone && recorder.FirstFailure()) {
+                lastFailure_ = recorder.FirstFailure()->error.empty() ? recorder.Describe()
+                                                                      : recorder.FirstFailure()->error;
+            }
+            const bool cancelled = cancel != nullptr && cancel->IsCancelled();
+            if (result == kExportDone) {
+                lastFailure_.clear();
+            }
+            if (result == kExportDone || result == kExportCancelled || cancelled || attempt == kAttempts ||
+                !server.OfficeEndedUnexpectedly()) {
+                return result;
+            }
         }
-        return result;
     } catch (const std::exception&) {
         // Allocation failures below the conversation: no pictures, which the job reports.
         lastFailure_.clear();

@@ -33,12 +33,16 @@ public:
     std::wstring LastError() const;
     // The office started by the last CreateObject.
     OfficeFootprint LastFootprint() const;
+    // True when an office of this server ended on its own (crashed or quit) instead of being ended,
+    // timed out or cancelled.
+    bool OfficeEndedUnexpectedly() const;
 
 private:
     LibreOfficeOptions options_;
     mutable std::mutex mutex_;
     std::wstring lastError_;
     OfficeFootprint lastFootprint_;
+    bool endedUnexpectedly_ = false;
 };
 
 }  // namespace powerpoint

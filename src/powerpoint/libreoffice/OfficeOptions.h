@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct LibreOfficeOptions {
     std::string officeBinary;
     // Where the office's private folder is made; empty means $TMPDIR, or /tmp.
     std::filesystem::path tempRoot;
+    // Called once, from the conversation's thread, when the office ended on its own (it crashed or
+    // quit) rather than being ended, timed out or cancelled by us; with its exit status (128 +
+    // the signal when killed). May be empty.
+    std::function<void(int status)> onUnexpectedEnd;
 };
 
 // Where one office lived, for checks that it left nothing behind.

@@ -229,7 +229,7 @@ bool OfficeProcess::Start(std::wstring& error) {
     return true;
 }
 
-int OfficeProcess::Poll() {
+int OfficeProcess::Poll() const {
     if (reaped_ || pid_ <= 0) {
         return 0;
     }

@@ -42,7 +42,7 @@ public:
     bool Start(std::wstring& error);
 
     // kRunning while the office runs, else its exit code (128 + signal when killed). Does not reap.
-    int Poll();
+    int Poll() const;
 
     // Waits up to `limit` for the office to exit; true when it has.
     bool WaitForExit(std::chrono::milliseconds limit);

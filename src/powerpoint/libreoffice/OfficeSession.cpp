@@ -244,6 +244,16 @@ void OfficeSession::End() noexcept {
         return;
     }
     ended_ = true;
+    // An office that is gone before we end it ended on its own.
+    const int status = process_.Pid() > 0 ? process_.Poll() : OfficeProcess::kRunning;
+    if (status != OfficeProcess::kRunning && (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None) &&
+        options_.onUnexpectedEnd) {
+        try {
+            options_.onUnexpectedEnd(status);
+        } catch (...) {
+            // Only a report.
+        }
+    }
     if (watchdog_) {
         // A hung close or terminate is cut short too.
         watchdog_->Rearm(std::chrono::steady_clock::now() + std::chrono::seconds(20));
@@ -331,6 +341,13 @@ std::wstring OfficeSession::Explain(const std::wstring& fallback) const {
     }
     if (verdict == Watchdog::Verdict::TimedOut) {
         return L"The office did not finish in time and was stopped.";
+    }
+    const int status = process_.Pid() > 0 ? process_.Poll() : OfficeProcess::kRunning;
+    if (status > 128) {
+        return L"The office ended unexpectedly (signal " + std::to_wstring(status - 128) + L").";
+    }
+    if (status != OfficeProcess::kRunning) {
+        return L"The office ended unexpectedly (exit code " + std::to_wstring(status) + L").";
     }
     return fallback.empty() ? std::wstring(L"The office failed.") : fallback;
 }
