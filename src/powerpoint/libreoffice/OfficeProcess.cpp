@@ -80,6 +80,15 @@ std::string SeedRegistry(const std::string& buildId) {
     item("/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution", "true");
     item("/org.openoffice.Office.Common/Security/Scripting", "MacroSecurityLevel", "3");
     item("/org.openoffice.Office.Common/Security/Scripting", "BlockUntrustedRefererLinks", "true");
+    // Linked objects are fetched all the same, so every web request goes to a proxy on this
+    // machine's port 1, where nothing listens: the request fails without leaving the machine.
+    for (const char* scheme : {"HTTP", "HTTPS", "FTP"}) {
+        item("/org.openoffice.Inet/Settings", (std::string("ooInet") + scheme + "ProxyName").c_str(),
+             "127.0.0.1");
+        item("/org.openoffice.Inet/Settings", (std::string("ooInet") + scheme + "ProxyPort").c_str(), "1");
+    }
+    item("/org.openoffice.Inet/Settings", "ooInetNoProxy", "");
+    item("/org.openoffice.Inet/Settings", "ooInetProxyType", "2");
     xcu += "</oor:items>\n";
     return xcu;
 }

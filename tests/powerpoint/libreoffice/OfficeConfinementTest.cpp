@@ -213,6 +213,23 @@ TEST_F(OfficeConfinement, TheOfficeHasNoNetworkAndWritesOnlyWhereItMust) {
         << "neither a network namespace nor Landlock's TCP rules: only the office's settings keep it offline";
     application.Reset();
     ExpectNoTraces(server);
+
+    // Pictures asked for in a folder outside the temporary folders (here, beside the test program)
+    // cannot be written when writes are confined.
+    if (footprint.writesConfined) {
+        const std::filesystem::path deck = root_ / "plain.fodp";
+        WriteFlatDeck(deck, "", "");
+        char pattern[] = "landlock-probe-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        const std::filesystem::path outside = std::filesystem::absolute(pattern);
+        LibreOfficeServer confined(Options());
+        EXPECT_EQ(ExportSlides(0, vellumet::FromPath(deck), vellumet::FromPath(outside), 400, 300,
+                               dispid::Presentations::Open, confined),
+                  kExportCallFailed);
+        EXPECT_TRUE(std::filesystem::is_empty(outside));
+        ExpectNoTraces(confined);
+        std::filesystem::remove_all(outside);
+    }
 }
 
 // A linked picture is never fetched: the loopback listener it points at is offered no connection,
