@@ -90,7 +90,9 @@ TEST_F(StaleFolders, AReusedProcessIdOrAnEarlierBootProvesTheOwnerGone) {
     const fs::path reused = LeftBehind("run-reused");
     std::vector<std::string> fields = MarkFields(reused);
     ASSERT_EQ(fields.size(), 4u);
-    fields[0] = std::to_string(getpid());  // alive now, but started at another time
+    // This process's id with a start time after this process's own (the child started no earlier).
+    fields[0] = std::to_string(getpid());
+    fields[1] = std::to_string(std::stoull(fields[1]) + 1);
     WriteMark(reused, fields);
 
     const fs::path rebooted = LeftBehind("run-rebooted");
