@@ -296,7 +296,8 @@ std::string UsageText() {
            "\n"
            "Exit status: 0 every input converted; 1 no usable LibreOffice; 2 usage error; 3 an input\n"
            "could not be converted; 4 the PDF could not be generated; 5 the PDF could not be saved\n"
-           "(the first failure counts); 130 interrupted; 143 terminated.\n";
+           "(the first failure counts); 6 standard output could not be written; 130 interrupted;\n"
+           "143 terminated.\n";
 }
 
 std::string VersionText() {

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -102,9 +104,20 @@ int ExitStatusForResult(int jobResult) {
 
 ConvertCommand::ConvertCommand(const CommandServices& services) : services_(services) {}
 
-void ConvertCommand::Print(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+bool ConvertCommand::Print(std::FILE* stream, const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && written && !std::ferror(stream);
+}
+
+void ConvertCommand::PrintOutput(const std::string& text) {
+    errno = 0;
+    if (Print(services_.out, text) || outputLost_) {
+        return;
+    }
+    // The paths are what scripts read: losing them is a failure of the run.
+    outputLost_ = true;
+    const std::string why = errno != 0 ? std::strerror(errno) : "write error";
+    Print(services_.err, std::string(kProgramName) + ": cannot write to standard output: " + why + "\n");
 }
 
 int ConvertCommand::UsageError(const std::string& error) {
@@ -131,18 +144,19 @@ int ConvertCommand::Run() {
     try {
         switch (line_.action) {
             case Action::Help:
-                Print(services_.out, UsageText());
-                return kExitSuccess;
+                PrintOutput(UsageText());
+                return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::Version:
-                Print(services_.out, VersionText());
-                return kExitSuccess;
+                PrintOutput(VersionText());
+                return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::ListDevices:
-                Print(services_.out, DeviceListText());
-                return kExitSuccess;
+                PrintOutput(DeviceListText());
+                return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::Convert:
                 break;
         }
-        return RunConversions();
+        const int status = RunConversions();
+        return status == kExitSuccess && outputLost_ ? kExitOutputLost : status;
     } catch (const std::exception& error) {
         // Allocation failures and file-system errors outside the job.
         Print(services_.err, std::string(kProgramName) + ": " + error.what() + "\n");
@@ -153,7 +167,15 @@ int ConvertCommand::Run() {
 int ConvertCommand::RunConversions() {
     settings::SettingsChoice remembered;
     if (NeedsRemembered(line_)) {
-        remembered = settings::ReadSettings(services_.store);
+        // Never other choices than the remembered ones without a word.
+        std::string problem;
+        remembered = settings::ReadSettings(services_.store, &problem);
+        if (!problem.empty()) {
+            Print(services_.err,
+                  std::string(kProgramName) + ": the remembered choices cannot be read: " + problem +
+                      "\nGive the device, the output folder and the options on the command line.\n");
+            return kExitUsage;
+        }
     }
     const settings::SettingsChoice choice = ApplyRemembered(line_, remembered);
 
@@ -175,6 +197,17 @@ int ConvertCommand::RunConversions() {
     if (!PlanInputs(line_.inputs, outputFolder, plan, planError)) {
         return UsageError(planError);
     }
+    // A folder that cannot take the PDF fails now, not after the whole export.
+    const std::wstring folderProblem = OutputFolderProblem(outputFolder);
+    if (!folderProblem.empty()) {
+        Print(services_.err,
+              ToNative(kSaveFailedMessage + plan.front().outputPath) + "\n" + ToNative(folderProblem) + "\n");
+        return ExitStatusForResult(JobResult::SaveFailed);
+    }
+
+    if (services_.armCancellation) {
+        services_.armCancellation();
+    }
 
     int status = kExitSuccess;
     for (size_t i = 0; i < plan.size(); ++i) {
@@ -184,7 +217,7 @@ int ConvertCommand::RunConversions() {
         }
         const int result = ConvertOne(plan[i], choice, outputFolder, label);
         if (result == JobResult::Succeeded) {
-            Print(services_.out, ToNative(plan[i].outputPath) + "\n");
+            PrintOutput(ToNative(plan[i].outputPath) + "\n");
         } else if (status == kExitSuccess) {
             status = ExitStatusForResult(result);
         }

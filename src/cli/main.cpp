@@ -7,6 +7,7 @@
 
 #include "cli/ConvertCommand.h"
 #include "cli/StopSignals.h"
+#include "common/ProcessSetup.h"
 #include "imaging/ComposeDocument.h"
 #include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
@@ -22,6 +23,7 @@ std::unique_ptr<PDFWriter::PDF> Compose(const std::vector<std::wstring>& picture
 
 int main(int argc, char** argv) {
     using namespace vellumet::cli;
+    vellumet::PrepareProcess();
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
     services.exporter = &office;
     services.compose = Compose;
     services.cancel = &signals.Token();
+    services.armCancellation = [&signals] { signals.ArmCancellation(); };
     services.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
 
     ConvertCommand command(services);

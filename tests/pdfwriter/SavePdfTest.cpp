@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -144,4 +148,48 @@ TEST_F(SavePdfTest, FailureLeavesNothingNewAndTheOldFileUntouched) {
     EXPECT_EQ(ReadFile(folder_ / "good.pdf"), "previous");
 
     EXPECT_EQ(EntriesInFolder(), 2u) << "no temporary file is left behind";
+}
+
+TEST_F(SavePdfTest, NamesUpToTheLimitAreSaved) {
+    PDF document;
+    BuildTwoPages(document);
+    // Base names of 251 bytes: the longest whose ".pdf" name fits 255 bytes, in ASCII and in
+    // two-byte UTF-8 (where a shortened temporary name must not end inside a character).
+    std::string umlauts = "x";
+    while (umlauts.size() < 251) {
+        umlauts += "\u00fc";
+    }
+    for (const std::string& base : {std::string(251, 'd'), umlauts}) {
+        ASSERT_EQ(base.size(), 251u);
+        const std::wstring path = vellumet::FromPath(folder_ / (base + ".pdf"));
+        EXPECT_TRUE(SavePdf(path, document));
+        EXPECT_EQ(ReadFile(folder_ / (base + ".pdf")).size(),
+                  static_cast<size_t>(document.Buffer().Length()));
+    }
+    EXPECT_EQ(EntriesInFolder(), 2u) << "no temporary file is left beside the results";
+}
+
+// Under a file-size limit smaller than the document the save fails like on a full disk: the program
+// is not ended by SIGXFSZ and no temporary file is left. Run in a child, which has the limit.
+TEST_F(SavePdfTest, AFileSizeLimitFailsTheSaveAndLeavesNothing) {
+    PDF document;
+    BuildTwoPages(document);
+    const auto limit = static_cast<rlim_t>(document.Buffer().Length() / 2);
+    const std::wstring path = PathOf("limited.pdf");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_DFL);
+        rlimit fileSize{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        const bool saved = SavePdf(path, document);
+        struct sigaction after {};
+        sigaction(SIGXFSZ, nullptr, &after);
+        // A handler, not SIG_IGN, so that programs started later get the default back.
+        _exit(saved ? 1 : (after.sa_handler == SIG_IGN || after.sa_handler == SIG_DFL) ? 2 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "1: saved, 2: SIGXFSZ ignored";
+    EXPECT_EQ(EntriesInFolder(), 0u) << "no temporary file is left behind";
 }

@@ -37,6 +37,11 @@ struct OfficeFootprint {
     pid_t pid = -1;
     std::filesystem::path privateFolder;
     std::vector<std::filesystem::path> pipeSockets;
+    // Which confinement layers held for the office: a network namespace of its own, TCP refused and
+    // writes confined to its folders (both by Landlock).
+    bool ownNetwork = false;
+    bool tcpRefused = false;
+    bool writesConfined = false;
 };
 
 }  // namespace powerpoint

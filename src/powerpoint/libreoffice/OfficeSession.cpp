@@ -135,6 +135,12 @@ private:
     sal_Int32 code_ = 0;
 };
 
+void NoteConfinement(const OfficeProcess& process, OfficeFootprint& footprint) {
+    footprint.ownNetwork = process.Confined().ownNetwork;
+    footprint.tcpRefused = process.Confined().tcpRefused;
+    footprint.writesConfined = process.Confined().writesConfined;
+}
+
 }  // namespace
 
 rtl::OUString ToOUString(std::wstring_view text) {
@@ -168,6 +174,7 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
     footprint.pid = session->process_.Pid();
     footprint.privateFolder = session->process_.PrivateFolder();
     footprint.pipeSockets = session->process_.PipeSockets();
+    NoteConfinement(session->process_, footprint);
     if (!started) {
         session->End();
         return nullptr;
@@ -182,6 +189,7 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
         return nullptr;
     }
     footprint.pid = session->process_.Pid();  // a restart gives a new process
+    NoteConfinement(session->process_, footprint);
     return session;
 }
 
