@@ -1,37 +1,29 @@
-#include "pdfwriter/ScratchBuffer.h"
+#include "common/ScratchBuffer.h"
 
 #include <cstdlib>
 
-namespace PDFWriter {
-namespace {
+namespace vellumet {
 
-struct Area {
-    uint8_t* data = nullptr;
-    size_t size = 0;
-    ~Area() { std::free(data); }
-};
-
-thread_local Area areas[2];
-
-}  // namespace
-
-uint8_t* ThreadScratch(int slot, size_t size) {
-    Area& area = areas[slot & 1];
-    if (area.size < size) {
-        std::free(area.data);
-        area.data = static_cast<uint8_t*>(std::malloc(size));
-        area.size = area.data != nullptr ? size : 0;
-    }
-    return area.data;
+ScratchBuffer::~ScratchBuffer() {
+    std::free(data_);
 }
 
-void ReleaseLargeScratch(int slot) {
-    Area& area = areas[slot & 1];
-    if (area.size > kKeptScratchBytes) {
-        std::free(area.data);
-        area.data = nullptr;
-        area.size = 0;
+uint8_t* ScratchBuffer::Get(size_t size) {
+    if (size_ < size) {
+        // Freed first: the old contents are not kept, and both areas need not fit at once.
+        std::free(data_);
+        data_ = static_cast<uint8_t*>(std::malloc(size));
+        size_ = data_ != nullptr ? size : 0;
+    }
+    return data_;
+}
+
+void ScratchBuffer::Trim() {
+    if (size_ > kKeptScratchBytes) {
+        std::free(data_);
+        data_ = nullptr;
+        size_ = 0;
     }
 }
 
-}  // namespace PDFWriter
+}  // namespace vellumet

@@ -1,25 +1,40 @@
 #pragma once
-// A per-thread scratch area for the large, short-lived buffers of one page (RGB rows, compression
-// output), so that encoding page after page does not map and fault in fresh memory each time.
+// A scratch area for the large, short-lived buffers of one picture or page (file bytes, inflated
+// rows, RGB rows, compression output), so that working through picture after picture does not map
+// and fault in fresh memory each time.
+//
+// Each use declares its own `thread_local ScratchBuffer`: the area belongs to that use on that
+// thread, and two uses never share one. After each picture the user calls Trim, so a rare huge
+// picture does not pin its memory for the life of the thread.
 
 #include <cstddef>
 #include <cstdint>
 
-namespace PDFWriter {
+namespace vellumet {
 
-// Returns `size` bytes of this thread's scratch area `slot` (0 or 1), or null when memory runs
-// out. The contents are unspecified. The area stays valid until the next ThreadScratch or
-// ReleaseLargeScratch for the same slot on the same thread.
-uint8_t* ThreadScratch(int slot, size_t size);
-
-// Frees this thread's scratch area `slot` if it is larger than kKeptScratchBytes: a rare huge
-// picture does not pin its memory for the life of the thread.
-void ReleaseLargeScratch(int slot);
-
-// The slots: one for a picture's RGB rows, one for compression output.
-inline constexpr int kRgbScratchSlot = 0;
-inline constexpr int kCompressScratchSlot = 1;
-
+// Areas up to this size stay with the thread for its next picture; larger ones go at Trim.
 inline constexpr size_t kKeptScratchBytes = 16 * 1024 * 1024;
 
-}  // namespace PDFWriter
+class ScratchBuffer {
+public:
+    ScratchBuffer() = default;
+    ~ScratchBuffer();
+    ScratchBuffer(const ScratchBuffer&) = delete;
+    ScratchBuffer& operator=(const ScratchBuffer&) = delete;
+
+    // At least `size` bytes, or null when memory runs out (the area is then empty). The contents are
+    // unspecified. The pointer stays valid until the next Get or Trim.
+    uint8_t* Get(size_t size);
+
+    // Frees the area when it is larger than kKeptScratchBytes.
+    void Trim();
+
+    // Bytes held now.
+    size_t Capacity() const { return size_; }
+
+private:
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+}  // namespace vellumet
