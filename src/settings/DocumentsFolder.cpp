@@ -1,22 +1,13 @@
 #include "settings/DocumentsFolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QString>
 
-#include "common/WideText.h"
+#include "common/QStringText.h"
 
 namespace settings {
-
-namespace {
-
-std::wstring WideOf(const QString& text) {
-    return vellumet::FromNative(QFile::encodeName(text).toStdString());
-}
-
-}  // namespace
 
 std::wstring DocumentsFolder() {
     try {
@@ -24,7 +15,7 @@ std::wstring DocumentsFolder() {
         if (documents.isEmpty() || !QFileInfo(documents).isDir()) {
             documents = QDir::homePath();
         }
-        return WideOf(QDir::cleanPath(documents));
+        return vellumet::FromQString(QDir::cleanPath(documents));
     } catch (...) {
         return std::wstring();
     }
