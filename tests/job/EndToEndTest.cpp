@@ -63,11 +63,7 @@ TEST_P(JobEndToEndTest, WritesAPdfThatIndependentReadersAccept) {
     const fs::path pdf = root / "out" / vellumet::ToNative(L"Zoë review.final.pdf");
     ASSERT_TRUE(fs::is_regular_file(pdf));
     const std::string quoted = "'" + pdf.string() + "'";
-    const vellumet_test::ProcessResult check = vellumet_test::RunShell("qpdf --check " + quoted + " 2>&1");
-    EXPECT_EQ(check.exitCode, 0) << check.out;
-    const vellumet_test::ProcessResult info = vellumet_test::RunShell("pdfinfo " + quoted + " 2>&1");
-    ASSERT_EQ(info.exitCode, 0) << info.out;
-    const std::string& output = info.out;
+    const std::string output = jobtest::CheckedPdfInfo(quoted);
     EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), param.pages);
     EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), param.pageSize);
     EXPECT_EQ(jobtest::PdfInfoField(output, "PDF version"), "1.4");

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -12,6 +14,7 @@
 #include "common/QStringText.h"
 #include "common/WideText.h"
 #include "pdfwriter/Page.h"
+#include "support/Processes.h"
 
 namespace jobtest {
 
@@ -28,6 +31,15 @@ std::string PdfInfoField(const std::string& info, const std::string& field) {
         }
     }
     return {};
+}
+
+std::string CheckedPdfInfo(const std::string& quotedPath) {
+    const vellumet_test::ProcessResult check =
+        vellumet_test::RunShell("qpdf --check " + quotedPath + " 2>&1");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    const vellumet_test::ProcessResult info = vellumet_test::RunShell("pdfinfo " + quotedPath + " 2>&1");
+    EXPECT_EQ(info.exitCode, 0) << info.out;
+    return info.out;
 }
 
 bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb) {

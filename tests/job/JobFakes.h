@@ -27,6 +27,10 @@ public:
 // The value of a "Field:   value" line of pdfinfo's output; empty when the field is missing.
 std::string PdfInfoField(const std::string& info, const std::string& field);
 
+// pdfinfo's output for the PDF at `quotedPath` (quoted for the shell); adds a test failure unless
+// qpdf --check passes and pdfinfo reads the file.
+std::string CheckedPdfInfo(const std::string& quotedPath);
+
 // Writes a PNG picture of the given size with QImage::save; false on failure.
 bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb = 0x3366cc);
 

@@ -132,11 +132,7 @@ TEST_F(OfficeJobTest, ConvertsEachKindOfPresentationToOnePagePerSlide) {
         EXPECT_TRUE(host.messages.empty());
 
         const std::string pdf = "'" + (vellumet::ToPath(scratch.path()) / "out" / deck.pdf).string() + "'";
-        const vellumet_test::ProcessResult check = vellumet_test::RunShell("qpdf --check " + pdf + " 2>&1");
-        EXPECT_EQ(check.exitCode, 0) << check.out;
-        const vellumet_test::ProcessResult info = vellumet_test::RunShell("pdfinfo " + pdf + " 2>&1");
-        ASSERT_EQ(info.exitCode, 0) << info.out;
-        const std::string& output = info.out;
+        const std::string output = jobtest::CheckedPdfInfo(pdf);
         EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), deck.pages);
         EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), "560 x 750 pts");
         written.push_back(deck.pdf);
