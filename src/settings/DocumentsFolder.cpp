@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QString>
@@ -12,17 +11,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/QStringText.h"
 #include "common/WideText.h"
 
 namespace settings {
-
-namespace {
-
-std::wstring WideOf(const QString& text) {
-    return vellumet::FromNative(QFile::encodeName(text).toStdString());
-}
-
-}  // namespace
 
 std::string HomeFolder(const char* homeVariable, uid_t uid) {
     if (homeVariable != nullptr && homeVariable[0] != '\0') {
@@ -48,13 +40,14 @@ std::wstring DocumentsFolder() {
         if (homeVariable == nullptr || homeVariable[0] == '\0') {
             // Qt would take "/" for the home folder and build the documents folder on it.
             const std::string home = HomeFolder(homeVariable, getuid());
-            return home.empty() ? std::wstring() : WideOf(QDir::cleanPath(QFile::decodeName(home.c_str())));
+            return home.empty() ? std::wstring()
+                                : vellumet::FromQString(QDir::cleanPath(vellumet::ToQString(vellumet::FromNative(home))));
         }
         QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         if (documents.isEmpty() || !QFileInfo(documents).isDir()) {
             documents = QDir::homePath();
         }
-        return WideOf(QDir::cleanPath(documents));
+        return vellumet::FromQString(QDir::cleanPath(documents));
     } catch (...) {
         return std::wstring();
     }

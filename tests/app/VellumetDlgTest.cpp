@@ -23,11 +23,11 @@
 #include <memory>
 
 #include "DialogFakes.h"
-#include "TestFolder.h"
 #include "app/DialogLogic.h"
 #include "app/DialogUnits.h"
 #include "app/QuitSignals.h"
 #include "cli/CommandLine.h"
+#include "common/QStringText.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
 #include "frontend/FrontEndRules.h"
@@ -38,6 +38,7 @@
 #include "settings/SettingsTable.h"
 #include "settings/SqliteStore.h"
 #include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace vellumet {
 namespace {
@@ -46,10 +47,10 @@ namespace fs = std::filesystem;
 using settings::registry_int;
 using settings::registry_string;
 using settings::registry_value;
-using vellumet_test::CommandOutput;
+using vellumet_test::RunShell;
 
 QString Q(const std::wstring& text) {
-    return QString::fromStdString(ToNative(text));
+    return ToQString(text);
 }
 
 class VellumetDlgTest : public ::testing::Test {
@@ -109,7 +110,7 @@ protected:
     fs::path TempRoot() const { return temp_.Path() / "tmp"; }
     bool TempRootEmpty() const { return fs::is_empty(TempRoot()); }
 
-    TestFolder temp_;
+    vellumet_test::TempFolder temp_{"vellumet-app-"};
     settings::SqliteStore store_;
     RecordingPrompts prompts_;
     HeldExporter exporter_;
@@ -240,9 +241,9 @@ TEST_F(VellumetDlgTest, ConvertAppendsSeparatorCreatesFolderAndWritesPdf) {
     const fs::path pdf = books / "deck.pdf";
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_NE(
-        CommandOutput("qpdf --check '" + pdf.string() + "' 2>&1").find("No syntax or stream encoding errors"),
+        RunShell("qpdf --check '" + pdf.string() + "' 2>&1").out.find("No syntax or stream encoding errors"),
         std::string::npos);
-    EXPECT_NE(CommandOutput("pdfinfo '" + pdf.string() + "' 2>&1").find("Pages:           2"),
+    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("Pages:           2"),
               std::string::npos);
     EXPECT_TRUE(TempRootEmpty()) << "the job's pictures and folder are gone";
     EXPECT_FALSE(Find<QProgressBar>(*dialog, "progressCtrl")->isVisible());

@@ -18,6 +18,8 @@
 #include "pdfwriter/PDF.h"
 #include "pdfwriter/Page.h"
 #include "pdfwriter/SavePdf.h"
+#include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace PDFWriter;
@@ -26,31 +28,13 @@ namespace {
 
 class SavePdfTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ =
-            fs::temp_directory_path() / ("vellumet-save-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     std::wstring PathOf(const std::string& name) const { return vellumet::FromPath(folder_ / name); }
 
-    // Runs a shell command; returns its exit status and puts its output in `output`.
+    // Runs a shell command; returns its exit status and puts its output and errors in `output`.
     static int Run(const std::string& command, std::string& output) {
-        output.clear();
-        FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-        if (pipe == nullptr) {
-            return -1;
-        }
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-            output.append(chunk, n);
-        }
-        const int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const vellumet_test::ProcessResult result = vellumet_test::RunShell(command + " 2>&1");
+        output = result.out;
+        return result.exitCode;
     }
 
     static std::string ReadFile(const fs::path& path) {
@@ -64,7 +48,8 @@ protected:
         return static_cast<size_t>(std::distance(fs::directory_iterator(folder_), {}));
     }
 
-    fs::path folder_;
+    const vellumet_test::TempFolder temp_{"vellumet-save-"};
+    const fs::path folder_ = temp_.Path();
 };
 
 // A finished two-page document: a red block and a blue block on 600 x 800 pages.

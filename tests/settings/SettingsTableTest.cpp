@@ -7,9 +7,9 @@
 
 #include "TestSupport.h"
 #include "settings/DocumentsFolder.h"
-#include "settings/MemoryStore.h"
 #include "settings/SettingsTable.h"
 #include "settings/SqliteStore.h"
+#include "support/MemoryStore.h"
 
 using namespace settings;
 using settings_test::Plant;

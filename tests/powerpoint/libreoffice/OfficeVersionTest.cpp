@@ -10,6 +10,7 @@
 
 #include "common/WideText.h"
 #include "powerpoint/DispatchIds.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -48,9 +49,6 @@ TEST(OfficeVersion, RefusalNamesTheOldestRelease) {
 class ProgramFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "officeprobe-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
         if (const char* chosen = std::getenv(powerpoint::kOfficeProgramVariable)) {
             savedVariable_ = chosen;
         }
@@ -61,8 +59,6 @@ protected:
         } else {
             ::unsetenv(powerpoint::kOfficeProgramVariable);
         }
-        std::error_code error;
-        std::filesystem::remove_all(folder_, error);
     }
 
     void Install(const std::string& bootstrap, bool executable = true) {
@@ -73,7 +69,8 @@ protected:
         std::ofstream(folder_ / "bootstraprc", std::ios::binary) << bootstrap;
     }
 
-    std::filesystem::path folder_;
+    const vellumet_test::TempFolder temp_{"officeprobe-"};
+    const std::filesystem::path folder_ = temp_.Path();
     std::optional<std::string> savedVariable_;
 };
 
