@@ -26,6 +26,7 @@
 #include "app/AppIcon.h"
 #include "app/DialogPrompts.h"
 #include "app/DialogUnits.h"
+#include "common/QStringText.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
 #include "frontend/FrontEndRules.h"
@@ -33,22 +34,6 @@
 #include "settings/SettingsTable.h"
 
 namespace vellumet {
-
-namespace {
-
-QString ToQString(const std::wstring& text) {
-    return QString::fromStdString(ToNative(text));
-}
-
-std::wstring FromQString(const QString& text) {
-    return FromNative(text.toStdString());
-}
-
-QString ToQString(const wchar_t* text) {
-    return ToQString(std::wstring(text));
-}
-
-}  // namespace
 
 CVellumetDlg::CVellumetDlg(const DialogServices& services, QWidget* parent)
     : QDialog(parent), services_(services), prompts_(services.prompts) {

@@ -9,6 +9,7 @@
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
 #include "job/JobMessages.h"
+#include "support/TempFolder.h"
 
 namespace vellumet::cli {
 namespace {
@@ -152,16 +153,15 @@ TEST(CommandLineTest, DeviceListShowsEveryPageSize) {
 class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("vellumet-plan-" + std::to_string(::getpid()));
         fs::create_directories(root_ / "pics.v2");
         fs::create_directories(root_ / "out");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     std::wstring W(const fs::path& path) const { return FromPath(path); }
     std::wstring Out() const { return W(root_ / "out") + L"/"; }
 
-    fs::path root_;
+    vellumet_test::TempFolder folder_{"vellumet-plan-"};
+    const fs::path root_ = folder_.Path();
 };
 
 TEST_F(PlanTest, PresentationsAreNamedByBaseNameAndFoldersByTheirWholeName) {
