@@ -144,7 +144,7 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
         return Stop();
     }
     if (version < kOldestUsableVersion) {
-        return Fail(exporter_->VersionRefusal(), JobResult::NoOffice);
+        return Fail(exporter_->VersionRefusal(), JobResult::NoOffice, exporter_->LastFailure());
     }
 
     // The pictures go into a folder of our own, created fresh and private before the export.
