@@ -24,8 +24,9 @@ settings::SettingsChoice ChoiceFromFields(const DialogFields& fields) {
     return choice;
 }
 
-ConversionSettings JobSettingsFromFields(const DialogFields& fields, const std::wstring& tempDir) {
-    return JobSettingsFromChoice(ChoiceFromFields(fields), fields.sourceFile, fields.outputDir, tempDir);
+ConversionSettings JobSettingsFromFields(const DialogFields& fields, std::span<const DeviceProfile> devices,
+                                         const std::wstring& tempDir) {
+    return JobSettingsFromChoice(ChoiceFromFields(fields), devices, fields.sourceFile, fields.outputDir, tempDir);
 }
 
 }  // namespace vellumet

@@ -10,7 +10,9 @@
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
+#include "frontend/DeviceList.h"
 #include "frontend/FrontEndRules.h"
+#include "frontend/UserDevices.h"
 #include "job/JobMessages.h"
 #include "job/SlidePictures.h"
 #include "job/TempFolder.h"
@@ -137,7 +139,8 @@ int ConvertCommand::Run() {
                 Print(services_.out, VersionText());
                 return kExitSuccess;
             case Action::ListDevices:
-                Print(services_.out, DeviceListText());
+                LoadDevices();
+                Print(services_.out, DeviceListText(devices_));
                 return kExitSuccess;
             case Action::Convert:
                 break;
@@ -150,12 +153,25 @@ int ConvertCommand::Run() {
     }
 }
 
+void ConvertCommand::LoadDevices() {
+    const UserDevices user = ReadUserDevices(services_.store);
+    for (const std::wstring& notice : user.notices) {
+        Print(services_.err, std::string(kProgramName) + ": " + ToNative(notice) + "\n");
+    }
+    devices_ = DeviceListOf(user.devices);
+}
+
 int ConvertCommand::RunConversions() {
+    LoadDevices();
+    std::string deviceError;
+    if (!ResolveDevice(line_, devices_, deviceError)) {
+        return UsageError(deviceError);
+    }
     settings::SettingsChoice remembered;
     if (NeedsRemembered(line_)) {
         remembered = settings::ReadSettings(services_.store);
     }
-    const settings::SettingsChoice choice = ApplyRemembered(line_, remembered);
+    const settings::SettingsChoice choice = ApplyRemembered(line_, remembered, devices_);
 
     // Convert's checks, on the folder made absolute.
     std::wstring outputFolder = choice.outputFolder;
@@ -201,7 +217,10 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
                                const std::wstring& outputFolder, const std::wstring& label) {
     TerminalHost host(services_.err, services_.errIsTerminal && !line_.quiet, label, services_.cancel);
     ConversionJob job;
-    job.settings = JobSettingsFromChoice(choice, input.source, outputFolder, MakeTempFolderName());
+    job.settings = JobSettingsFromChoice(choice, devices_, input.source, outputFolder, MakeTempFolderName());
+    if (line_.pageSize) {
+        job.settings.pageSize = line_.pageSize;
+    }
     job.host = &host;
     job.exporter = services_.exporter;
     job.compose = services_.compose;

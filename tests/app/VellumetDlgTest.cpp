@@ -26,7 +26,9 @@
 #include "cli/CommandLine.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
+#include "frontend/DeviceList.h"
 #include "frontend/FrontEndRules.h"
+#include "frontend/UserDevices.h"
 #include "imaging/ComposeDocument.h"
 #include "job/DeviceTable.h"
 #include "job/JobMessages.h"
@@ -134,7 +136,7 @@ TEST_F(VellumetDlgTest, ControlsFollowTheTemplate) {
     EXPECT_EQ(Find<QLabel>(*dialog, "bannerCtrl")->size(), QSize(330, 95));
 
     auto* devices = Find<QComboBox>(*dialog, "deviceCombo");
-    const std::vector<std::wstring> entries = DeviceListEntries();
+    const std::vector<std::wstring> entries = DeviceNames(DeviceListOf({}));
     ASSERT_EQ(devices->count(), static_cast<int>(entries.size()));
     for (int i = 0; i < devices->count(); ++i) {
         EXPECT_EQ(devices->itemText(i), Q(entries[static_cast<size_t>(i)]));
@@ -179,7 +181,8 @@ TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
         {L"Amazon", "Amazon Kindle DX"},
         {L"MEDIUM", "Medium (900*1200)"},
         {L"", "Amazon Kindle DX"},
-        {L"Kobo Clara", ""},  // no match: no entry is selected
+        {L"kobo clara", "Kobo Clara HD"},
+        {L"Nook Glow", ""},  // no match: no entry is selected
     };
     const cli::ParseResult noDevice = cli::ParseCommandLine({"deck.ppt"});
     ASSERT_TRUE(noDevice.ok);
@@ -190,10 +193,13 @@ TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
             << shown;
         // What Convert would hand the job, and what the command line converts with.
         dialog->UpdateData(true);
+        const std::vector<DeviceProfile> devices = DeviceListOf(ReadUserDevices(&store_).devices);
         const settings::SettingsChoice fromCommandLine =
-            cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_));
+            cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_), devices);
         EXPECT_EQ(fromCommandLine.scheme, dialog->Fields().deviceName) << shown;
-        EXPECT_EQ(LookupDevice(fromCommandLine.scheme), LookupDevice(dialog->Fields().deviceName)) << shown;
+        const ConversionSettings viaCommandLine = JobSettingsFromChoice(fromCommandLine, devices, L"", L"", L"");
+        const ConversionSettings viaDialog = JobSettingsFromFields(dialog->Fields(), devices, L"");
+        EXPECT_EQ(PageSizeOf(viaCommandLine), PageSizeOf(viaDialog)) << shown;
     }
 }
 
@@ -456,8 +462,6 @@ TEST_F(VellumetDlgTest, OpenAndChangeFillTheirBoxes) {
     EXPECT_EQ(Find<QLineEdit>(*dialog, "sourceEdit")->text(), QStringLiteral("/talks/new.pptx"));
     EXPECT_EQ(Find<QLineEdit>(*dialog, "outputEdit")->text(), QStringLiteral("/srv/chosen"));
 
-    // "&Edit..." does nothing at all.
-    QTest::mouseClick(Find<QPushButton>(*dialog, "editButton"), Qt::LeftButton);
     EXPECT_TRUE(prompts_.errors.isEmpty());
     EXPECT_EQ(prompts_.aboutRuns, 0);
 }
