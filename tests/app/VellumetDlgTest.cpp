@@ -466,6 +466,51 @@ TEST_F(VellumetDlgTest, OpenAndChangeFillTheirBoxes) {
     EXPECT_EQ(prompts_.aboutRuns, 0);
 }
 
+TEST_F(VellumetDlgTest, EditShowsTheEditorsDevicesAndConvertUsesTheChosenPage) {
+    auto dialog = Open();
+    auto* devices = Find<QComboBox>(*dialog, "deviceCombo");
+    const int catalogue = devices->count();
+
+    // An editor closed with Cancel changes nothing.
+    devices->setCurrentIndex(1);
+    QTest::mouseClick(Find<QPushButton>(*dialog, "editButton"), Qt::LeftButton);
+    ASSERT_EQ(prompts_.editStarts.size(), 1u);
+    EXPECT_EQ(prompts_.editStarts[0], L"Amazon Kindle 2");
+    EXPECT_EQ(prompts_.owners.back(), dialog.get());
+    EXPECT_EQ(devices->count(), catalogue);
+    EXPECT_EQ(devices->currentIndex(), 1);
+
+    // The editor saves a device of the user's and picks it.
+    prompts_.onEdit = [](settings::SettingsStore* store, std::wstring* device) {
+        UserDevices list;
+        list.devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+        EXPECT_EQ(WriteUserDevices(list, store), L"");
+        *device = L"Desk Reader";
+        return true;
+    };
+    QTest::mouseClick(Find<QPushButton>(*dialog, "editButton"), Qt::LeftButton);
+    ASSERT_EQ(devices->count(), catalogue + 1);
+    EXPECT_EQ(devices->itemText(catalogue), QStringLiteral("Desk Reader"));
+    EXPECT_EQ(devices->currentIndex(), catalogue);
+
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+    EXPECT_TRUE(prompts_.errors.isEmpty()) << prompts_.errors.join(QStringLiteral("; ")).toStdString();
+    const fs::path pdf = temp_.Path() / "deck.pdf";
+    EXPECT_NE(
+        CommandOutput("qpdf --check '" + pdf.string() + "' 2>&1").find("No syntax or stream encoding errors"),
+        std::string::npos);
+    EXPECT_NE(CommandOutput("pdfinfo '" + pdf.string() + "' 2>&1").find("Page size:       900 x 1300 pts"),
+              std::string::npos);
+    EXPECT_EQ(StoredText(settings::kSchemePath), L"Desk Reader");
+
+    // Remembered, the user's device is selected by its name as a catalogue entry would be.
+    dialog.reset();
+    auto reopened = Open();
+    EXPECT_EQ(Find<QComboBox>(*reopened, "deviceCombo")->currentText(), QStringLiteral("Desk Reader"));
+}
+
 TEST_F(VellumetDlgTest, AboutIsReachableFromF1AndTheContextMenu) {
     auto dialog = Open();
     dialog->activateWindow();
