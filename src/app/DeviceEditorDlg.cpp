@@ -62,8 +62,8 @@ void DeviceEditorDlg::BuildControls() {
     deviceTree_->setRootIsDecorated(false);
     deviceTree_->setUniformRowHeights(true);
     deviceTree_->setSelectionMode(QAbstractItemView::SingleSelection);
-    deviceTree_->setHeaderLabels(
-        {QStringLiteral("Device"), QStringLiteral("Page (pixels)"), QStringLiteral("Screen"), QStringLiteral("Kind")});
+    deviceTree_->setHeaderLabels({QStringLiteral("Device"), QStringLiteral("Page (pixels)"),
+                                  QStringLiteral("Screen"), QStringLiteral("Kind")});
     deviceTree_->setMinimumSize(du.X(300), du.Y(150));
     layout->addWidget(deviceTree_);
 
@@ -140,7 +140,8 @@ void DeviceEditorDlg::ShowList(int row) {
         item->setText(0, ToQString(device.name));
         item->setText(1, QStringLiteral("%1 x %2").arg(device.page.width).arg(device.page.height));
         item->setText(2, ScreenText(device.screen));
-        item->setText(3, device.origin == DeviceOrigin::User ? QStringLiteral("Yours") : QStringLiteral("Built in"));
+        item->setText(
+            3, device.origin == DeviceOrigin::User ? QStringLiteral("Yours") : QStringLiteral("Built in"));
     }
     for (int column = 0; column < deviceTree_->columnCount(); ++column) {
         deviceTree_->resizeColumnToContents(column);

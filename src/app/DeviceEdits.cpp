@@ -14,7 +14,9 @@ constexpr wchar_t kBuiltInRefusal[] = L"Built-in devices cannot be changed or re
 }  // namespace
 
 DeviceEdits::DeviceEdits(UserDevices stored)
-    : user_(std::move(stored)), all_(DeviceListOf(user_.devices)), firstUser_(all_.size() - user_.devices.size()) {}
+    : user_(std::move(stored)),
+      all_(DeviceListOf(user_.devices)),
+      firstUser_(all_.size() - user_.devices.size()) {}
 
 bool DeviceEdits::CanChange(size_t index) const {
     return !ReadOnly() && index >= firstUser_ && index < all_.size();

@@ -26,7 +26,8 @@ settings::SettingsChoice ChoiceFromFields(const DialogFields& fields) {
 
 ConversionSettings JobSettingsFromFields(const DialogFields& fields, std::span<const DeviceProfile> devices,
                                          const std::wstring& tempDir) {
-    return JobSettingsFromChoice(ChoiceFromFields(fields), devices, fields.sourceFile, fields.outputDir, tempDir);
+    return JobSettingsFromChoice(ChoiceFromFields(fields), devices, fields.sourceFile, fields.outputDir,
+                                 tempDir);
 }
 
 }  // namespace vellumet

@@ -168,11 +168,9 @@ void CVellumetDlg::BuildControls() {
     progressCtrl_->hide();
 
     // Tab order as the controls are listed above.
-    QWidget* order[] = {
-        convertButton_,     closeButton_,   sourceEdit_,
-        openButton,         deviceCombo_,   editButton,
-        omitBackgroundBox_, omitShadowBox_, twoPerPageBox_,
-        outputEdit_,        changeButton};
+    QWidget* order[] = {convertButton_, closeButton_, sourceEdit_,        openButton,
+                        deviceCombo_,   editButton,   omitBackgroundBox_, omitShadowBox_,
+                        twoPerPageBox_, outputEdit_,  changeButton};
     for (size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -284,8 +282,8 @@ void CVellumetDlg::OnOK() {
 
     tempDir_ = MakeTempFolderName();
     cancel_ = std::make_unique<CancelToken>();
-    job_ =
-        ConversionJob{JobSettingsFromFields(fields_, devices_, tempDir_), this, services_.exporter, services_.compose};
+    job_ = ConversionJob{JobSettingsFromFields(fields_, devices_, tempDir_), this, services_.exporter,
+                         services_.compose};
 
     jobRegistered_ = true;
     jobEnded_ = false;

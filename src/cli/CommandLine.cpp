@@ -246,8 +246,8 @@ bool ResolveDevice(CommandLine& line, std::span<const DeviceProfile> devices, st
 }
 
 bool NeedsRemembered(const CommandLine& line) {
-    return (!line.device && !line.pageSize) || !line.outputFolder || !line.omitBackground || !line.omitShadow ||
-           !line.twoSlidesPerPage;
+    return (!line.device && !line.pageSize) || !line.outputFolder || !line.omitBackground ||
+           !line.omitShadow || !line.twoSlidesPerPage;
 }
 
 settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings::SettingsChoice& remembered,

@@ -50,8 +50,8 @@ std::vector<DeviceProfile> BuildCatalogue() {
     std::vector<DeviceProfile> devices;
     // The table's rows were e-ink readers of 16 grey levels or sizes meant for them.
     for (const DeviceScheme& row : kDeviceSchemes) {
-        devices.push_back({row.schemeName, {row.pageWidth, row.pageHeight}, Screen::Gray16,
-                           DeviceOrigin::Specified, {}});
+        devices.push_back(
+            {row.schemeName, {row.pageWidth, row.pageHeight}, Screen::Gray16, DeviceOrigin::Specified, {}});
     }
     for (const Reader& reader : kReaders) {
         devices.push_back(

@@ -23,7 +23,8 @@ std::vector<std::wstring_view> Split(std::wstring_view text, wchar_t separator) 
     size_t start = 0;
     while (true) {
         const size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
+        parts.push_back(
+            text.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
         if (end == std::wstring_view::npos) {
             return parts;
         }
@@ -133,7 +134,8 @@ settings::SettingsStore& StoreOrCurrent(settings::SettingsStore* store) {
 // Copies the stored device list, whatever its type, to "DevicesDamaged".
 bool SetStoredListAside(settings::SettingsStore& store) {
     const settings::registry_value source(kUserDevicesPath, settings::registry_value::no_write_back, &store);
-    const settings::registry_value target(kSetAsideDevicesPath, settings::registry_value::no_write_back, &store);
+    const settings::registry_value target(kSetAsideDevicesPath, settings::registry_value::no_write_back,
+                                          &store);
 
     settings::StoreKey* key = nullptr;
     if (store.OpenKey(source.SubKey(), &key) != settings::StoreStatus::Ok) {
@@ -142,11 +144,13 @@ bool SetStoredListAside(settings::SettingsStore& store) {
     uint32_t type = settings::REG_NONE;
     uint32_t size = 0;
     std::vector<uint8_t> bytes;
-    bool read = store.QueryValue(key, source.ValueName(), &type, nullptr, &size) == settings::StoreStatus::Ok &&
-                size <= kMaxSetAsideBytes;
+    bool read =
+        store.QueryValue(key, source.ValueName(), &type, nullptr, &size) == settings::StoreStatus::Ok &&
+        size <= kMaxSetAsideBytes;
     if (read) {
         bytes.resize(size);
-        read = store.QueryValue(key, source.ValueName(), &type, bytes.data(), &size) == settings::StoreStatus::Ok;
+        read = store.QueryValue(key, source.ValueName(), &type, bytes.data(), &size) ==
+               settings::StoreStatus::Ok;
     }
     store.CloseKey(key);
     if (!read) {
@@ -176,14 +180,16 @@ UserDevices ParseUserDevices(std::wstring_view text) {
             : ParseFormat(header.substr(equals + 1));
     if (!format || *format < 1) {
         list.damaged = true;
-        list.notices.push_back(L"The stored list of your devices cannot be read; it is kept aside as "
-                               L"\"DevicesDamaged\" when your devices are next saved.");
+        list.notices.push_back(
+            L"The stored list of your devices cannot be read; it is kept aside as "
+            L"\"DevicesDamaged\" when your devices are next saved.");
         return list;
     }
     if (*format > kUserDevicesFormat) {
         list.newerFormat = true;
-        list.notices.push_back(L"Your devices were saved by a newer version of Vellumet: they can be used "
-                               L"here, but not changed.");
+        list.notices.push_back(
+            L"Your devices were saved by a newer version of Vellumet: they can be used "
+            L"here, but not changed.");
     }
 
     // Each entry must select itself after the catalogue and the entries taken before it.
@@ -232,8 +238,8 @@ std::wstring FormatUserDevices(std::span<const DeviceProfile> devices) {
 }
 
 UserDevices ReadUserDevices(settings::SettingsStore* store) {
-    settings::registry_string<std::wstring> stored(kUserDevicesPath, L"", settings::registry_value::no_write_back,
-                                                   &StoreOrCurrent(store));
+    settings::registry_string<std::wstring> stored(
+        kUserDevicesPath, L"", settings::registry_value::no_write_back, &StoreOrCurrent(store));
     if (stored.load()) {
         return ParseUserDevices(stored.get());
     }
@@ -260,8 +266,8 @@ std::wstring WriteUserDevices(UserDevices& list, settings::SettingsStore* store)
     settings::registry_string<std::wstring>(kUserDevicesPath, L"", settings::registry_value::force, &target)
         .set(text);
     // Read back: the store reports no failure through the value family.
-    settings::registry_string<std::wstring> check(kUserDevicesPath, L"", settings::registry_value::no_write_back,
-                                                  &target);
+    settings::registry_string<std::wstring> check(kUserDevicesPath, L"",
+                                                  settings::registry_value::no_write_back, &target);
     if (!check.load() || check.get() != text) {
         return failed;
     }

@@ -9,8 +9,8 @@
 namespace vellumet {
 
 struct ConversionSettings {
-    std::wstring sourcePath;    // full path of the presentation
-    std::wstring schemeName;    // device name, looked up in the device table unless pageSize is set
+    std::wstring sourcePath;  // full path of the presentation
+    std::wstring schemeName;  // device name, looked up in the device table unless pageSize is set
     // The page in pixels when the device is not one of the device table's (each side within
     // 1..kMaxPageSide, see DeviceTable.h); unset, the table's lookup of schemeName decides.
     std::optional<PixelSize> pageSize;

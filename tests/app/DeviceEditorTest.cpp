@@ -63,7 +63,9 @@ protected:
     static void Click(DeviceEditorDlg& editor, const char* button) {
         QTest::mouseClick(Find<QPushButton>(editor, button), Qt::LeftButton);
     }
-    static int Rows(DeviceEditorDlg& editor) { return Find<QTreeWidget>(editor, "deviceTree")->topLevelItemCount(); }
+    static int Rows(DeviceEditorDlg& editor) {
+        return Find<QTreeWidget>(editor, "deviceTree")->topLevelItemCount();
+    }
     static QString Cell(DeviceEditorDlg& editor, int row, int column) {
         return Find<QTreeWidget>(editor, "deviceTree")->topLevelItem(row)->text(column);
     }
@@ -111,8 +113,8 @@ TEST_F(DeviceEditorTest, BuiltInDevicesCanServeAsAStartButNeverChange) {
     ASSERT_GE(oasis, 5);
     EXPECT_EQ(Find<QSpinBox>(*editor, "widthSpin")->value(), 1264);
     for (int row : {0, 2, oasis}) {
-        Find<QTreeWidget>(*editor, "deviceTree")->setCurrentItem(
-            Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(row));
+        Find<QTreeWidget>(*editor, "deviceTree")
+            ->setCurrentItem(Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(row));
         EXPECT_FALSE(Find<QPushButton>(*editor, "updateButton")->isEnabled()) << row;
         EXPECT_FALSE(Find<QPushButton>(*editor, "removeButton")->isEnabled()) << row;
         EXPECT_TRUE(Find<QPushButton>(*editor, "addButton")->isEnabled()) << row;
@@ -184,13 +186,15 @@ TEST_F(DeviceEditorTest, BadNamesAndPagesAreRefusedWithTheReason) {
         {QStringLiteral("Kobo Sage"), 600, 800, "There is already a device named \"Kobo Sage\"."},
         {QStringLiteral("DESK READER"), 600, 800, "There is already a device named \"Desk Reader\"."},
         {QStringLiteral("Kindle"), 600, 800,
-         "The name \"Kindle\" would select \"Kindle Basic (2022, 2024)\", which begins with it and comes first in the "
+         "The name \"Kindle\" would select \"Kindle Basic (2022, 2024)\", which begins with it and comes "
+         "first in the "
          "list."},
         {QString(61, QLatin1Char('n')), 600, 800, "The name is too long: at most 60 characters."},
         {QStringLiteral("Two  spaces"), 600, 800, "The name contains two spaces in a row."},
         {QStringLiteral("Bell\aname"), 600, 800,
          "The name contains a control character (a tab, a line break or the like)."},
-        {QStringLiteral("Landscape"), 1448, 1072, "Enter the page upright: the width may not exceed the height."},
+        {QStringLiteral("Landscape"), 1448, 1072,
+         "Enter the page upright: the width may not exceed the height."},
         {QStringLiteral("Ribbon"), 100, 2000,
          "The page is too narrow: it may be at most 4 times as high as it is wide."},
     };
@@ -208,7 +212,8 @@ TEST_F(DeviceEditorTest, BadNamesAndPagesAreRefusedWithTheReason) {
             Find<QSpinBox>(*editor, "widthSpin")->setValue(row.width);
             Find<QSpinBox>(*editor, "heightSpin")->setValue(row.height);
             Click(*editor, button);
-            EXPECT_EQ(Message(*editor), QString::fromUtf8(row.message)) << button << " " << row.name.toStdString();
+            EXPECT_EQ(Message(*editor), QString::fromUtf8(row.message))
+                << button << " " << row.name.toStdString();
             EXPECT_EQ(Rows(*editor), CatalogueRows() + 1);
             EXPECT_EQ(Cell(*editor, desk, 0), QStringLiteral("Desk Reader"));
         }
@@ -236,14 +241,16 @@ TEST_F(DeviceEditorTest, PageSidesCannotBeTypedOutOfRange) {
 }
 
 TEST_F(DeviceEditorTest, ADamagedEntryIsNoticedAndKeptAsideWhenTheListIsSaved) {
-    const std::wstring damaged = L"vellumet-devices=1\x1ename=Kept\twidth=900\theight=1300\tscreen=gray16"
-                                 L"\x1ename=Broken\twidth=0\theight=800\tscreen=gray16";
+    const std::wstring damaged =
+        L"vellumet-devices=1\x1ename=Kept\twidth=900\theight=1300\tscreen=gray16"
+        L"\x1ename=Broken\twidth=0\theight=800\tscreen=gray16";
     StoreList(damaged);
     auto editor = Open();
     auto* notice = Find<QLabel>(*editor, "noticeLabel");
     EXPECT_TRUE(notice->isVisible());
-    EXPECT_EQ(notice->text(), QStringLiteral("The stored device \"Broken\" was skipped: its size is missing or not a "
-                                             "number of pixels."));
+    EXPECT_EQ(notice->text(),
+              QStringLiteral("The stored device \"Broken\" was skipped: its size is missing or not a "
+                             "number of pixels."));
     ASSERT_EQ(Rows(*editor), CatalogueRows() + 1);
 
     Type(*editor, QStringLiteral("Added"), 600, 800);
@@ -257,7 +264,8 @@ TEST_F(DeviceEditorTest, ADamagedEntryIsNoticedAndKeptAsideWhenTheListIsSaved) {
 }
 
 TEST_F(DeviceEditorTest, AListOfANewerVersionIsShownButNotChanged) {
-    const std::wstring newer = L"vellumet-devices=7\x1ename=Future\twidth=900\theight=1300\tscreen=gray16\tdither=x";
+    const std::wstring newer =
+        L"vellumet-devices=7\x1ename=Future\twidth=900\theight=1300\tscreen=gray16\tdither=x";
     StoreList(newer);
     auto editor = Open(L"Future");
     EXPECT_TRUE(Find<QLabel>(*editor, "noticeLabel")->text().contains(QStringLiteral("newer version")));

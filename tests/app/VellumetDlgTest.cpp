@@ -177,12 +177,9 @@ TEST_F(VellumetDlgTest, OpensWithRememberedOrDefaultChoices) {
 
 TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
     const std::pair<const wchar_t*, const char*> rows[] = {
-        {L"amazon kindle 2", "Amazon Kindle 2"},
-        {L"Amazon", "Amazon Kindle DX"},
-        {L"MEDIUM", "Medium (900*1200)"},
-        {L"", "Amazon Kindle DX"},
-        {L"kobo clara", "Kobo Clara HD"},
-        {L"Nook Glow", ""},  // no match: no entry is selected
+        {L"amazon kindle 2", "Amazon Kindle 2"}, {L"Amazon", "Amazon Kindle DX"},
+        {L"MEDIUM", "Medium (900*1200)"},        {L"", "Amazon Kindle DX"},
+        {L"kobo clara", "Kobo Clara HD"},        {L"Nook Glow", ""},  // no match: no entry is selected
     };
     const cli::ParseResult noDevice = cli::ParseCommandLine({"deck.ppt"});
     ASSERT_TRUE(noDevice.ok);
@@ -197,7 +194,8 @@ TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
         const settings::SettingsChoice fromCommandLine =
             cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_), devices);
         EXPECT_EQ(fromCommandLine.scheme, dialog->Fields().deviceName) << shown;
-        const ConversionSettings viaCommandLine = JobSettingsFromChoice(fromCommandLine, devices, L"", L"", L"");
+        const ConversionSettings viaCommandLine =
+            JobSettingsFromChoice(fromCommandLine, devices, L"", L"", L"");
         const ConversionSettings viaDialog = JobSettingsFromFields(dialog->Fields(), devices, L"");
         EXPECT_EQ(PageSizeOf(viaCommandLine), PageSizeOf(viaDialog)) << shown;
     }

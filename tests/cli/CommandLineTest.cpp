@@ -103,7 +103,8 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
 TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
     devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
-    for (const char* name : {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG", "Desk"}) {
+    for (const char* name :
+         {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG", "Desk"}) {
         ParseResult result = Parse({"-d", name, "a.ppt"});
         ASSERT_TRUE(result.ok) << "names are resolved once the user's devices are known";
         std::string error;
@@ -142,12 +143,13 @@ TEST(CommandLineTest, PageSizeTakesAnySizeWithinRangeAndIsTheLaterOfItAndADevice
     remembered.scheme = L"Large";
     EXPECT_EQ(ApplyRemembered(sizeLast.line, remembered, DeviceListOf({})).scheme, L"");
 
-    for (const char* bad : {"0x800", "600x0", "-600x800", "600x-800", "20001x800", "600x20001", "600", "600x",
-                            "x800", "600x800x2", " 600x800", "600 x 800", "6e2x800", "+600x800", "99999999999x1",
-                            "600*800", ""}) {
+    for (const char* bad :
+         {"0x800", "600x0", "-600x800", "600x-800", "20001x800", "600x20001", "600", "600x", "x800",
+          "600x800x2", " 600x800", "600 x 800", "6e2x800", "+600x800", "99999999999x1", "600*800", ""}) {
         const ParseResult refused = Parse({"--page-size", bad, "a.ppt"});
         EXPECT_FALSE(refused.ok) << bad;
-        EXPECT_EQ(refused.error.rfind("invalid page size '" + std::string(bad) + "'", 0), 0u) << refused.error;
+        EXPECT_EQ(refused.error.rfind("invalid page size '" + std::string(bad) + "'", 0), 0u)
+            << refused.error;
     }
 }
 
@@ -196,7 +198,8 @@ TEST(CommandLineTest, DeviceListShowsEveryDeviceWithSizeAndScreenInColumnsOfTwoS
         ASSERT_TRUE(std::regex_match(line, match, columns)) << line;
         const DeviceProfile& device = devices[index++];
         EXPECT_EQ(match[1].str(), ToNative(device.name));
-        EXPECT_EQ(match[2].str(), std::to_string(device.page.width) + " x " + std::to_string(device.page.height));
+        EXPECT_EQ(match[2].str(),
+                  std::to_string(device.page.width) + " x " + std::to_string(device.page.height));
         EXPECT_EQ(match[3].str(), ToNative(ScreenName(device.screen)));
     }
     EXPECT_EQ(index, devices.size());

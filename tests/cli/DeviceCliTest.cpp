@@ -26,15 +26,18 @@ std::string ReadFile(const fs::path& file) {
 // Stores `text` as the user's device list of the sandbox, and `scheme` as the remembered device.
 void StoreDevices(const Sandbox& box, const std::wstring& text, const std::wstring& scheme = L"") {
     settings::SqliteStore store(box.StoreFile());
-    settings::registry_string<std::wstring>(vellumet::kUserDevicesPath, L"", settings::registry_value::force, &store)
+    settings::registry_string<std::wstring>(vellumet::kUserDevicesPath, L"", settings::registry_value::force,
+                                            &store)
         .set(text);
     if (!scheme.empty()) {
-        settings::registry_string<std::wstring>(settings::kSchemePath, L"", settings::registry_value::force, &store)
+        settings::registry_string<std::wstring>(settings::kSchemePath, L"", settings::registry_value::force,
+                                                &store)
             .set(scheme);
     }
 }
 
-const std::wstring kDeskReader = L"vellumet-devices=1\x1ename=Desk Reader\twidth=900\theight=1300\tscreen=colour";
+const std::wstring kDeskReader =
+    L"vellumet-devices=1\x1ename=Desk Reader\twidth=900\theight=1300\tscreen=colour";
 
 TEST(DeviceCliTest, ListDevicesShowsTheCatalogueThenTheUsersDevicesAndWritesNothing) {
     Sandbox box;
@@ -44,8 +47,8 @@ TEST(DeviceCliTest, ListDevicesShowsTheCatalogueThenTheUsersDevicesAndWritesNoth
     const ProcessResult run = box.Run({"--list-devices"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    const char* five[] = {"Amazon Kindle DX  ", "Amazon Kindle 2  ", "Small (600*800)  ", "Medium (900*1200)  ",
-                          "Large (1200*1600)  "};
+    const char* five[] = {"Amazon Kindle DX  ", "Amazon Kindle 2  ", "Small (600*800)  ",
+                          "Medium (900*1200)  ", "Large (1200*1600)  "};
     size_t at = 0;
     for (const char* start : five) {
         ASSERT_EQ(run.out.compare(at, std::strlen(start), start), 0) << start;
@@ -93,7 +96,8 @@ TEST(DeviceCliTest, PageSizeGivesAnyPageAndRefusesAnythingElseWithStatusTwo) {
     const ProcessResult given = box.Run({"-q", "--page-size", "1000x700", "-o", "out", "pics"});
     ASSERT_EQ(given.exitCode, 0) << given.err;
     ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 1, 1000, 700);
-    const ProcessResult later = box.Run({"-q", "--page-size=300x400", "-d", "Amazon Kindle 2", "-o", "kindle", "pics"});
+    const ProcessResult later =
+        box.Run({"-q", "--page-size=300x400", "-d", "Amazon Kindle 2", "-o", "kindle", "pics"});
     ASSERT_EQ(later.exitCode, 0) << later.err;
     ExpectSoundPdf(box.Root() / "kindle" / "pics.pdf", 1, 560, 750);
 
@@ -118,7 +122,8 @@ TEST(DeviceCliTest, DamagedEntriesAreSkippedWithANoticeAndLeftAsTheyAre) {
     const std::string storeBefore = ReadFile(box.StoreFile());
 
     const std::string notice =
-        "vellumet-convert: The stored device \"Broken\" was skipped: its size is missing or not a number of pixels.\n";
+        "vellumet-convert: The stored device \"Broken\" was skipped: its size is missing or not a number of "
+        "pixels.\n";
     const ProcessResult list = box.Run({"--list-devices"});
     ASSERT_EQ(list.exitCode, 0);
     EXPECT_EQ(list.err, notice);

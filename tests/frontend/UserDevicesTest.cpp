@@ -49,7 +49,8 @@ protected:
         registry_string<std::wstring>(path, L"", registry_value::force, store_.get()).set(text);
     }
     std::wstring StoredText(const wchar_t* path) {
-        return registry_string<std::wstring>(path, L"<absent>", registry_value::no_write_back, store_.get()).get();
+        return registry_string<std::wstring>(path, L"<absent>", registry_value::no_write_back, store_.get())
+            .get();
     }
 
     fs::path root_;
@@ -58,7 +59,8 @@ protected:
 
 TEST_F(UserDevicesTest, DevicesRoundTripThroughTheStoreInTheirOrder) {
     UserDevices list;
-    list.devices = {User(L"Desk Reader", 1200, 1600), User(L"Lecteur \u00e9 couleur", 1072, 1448, Screen::Colour),
+    list.devices = {User(L"Desk Reader", 1200, 1600),
+                    User(L"Lecteur \u00e9 couleur", 1072, 1448, Screen::Colour),
                     User(L"\U0001F4D6 reader", 600, 800)};
     EXPECT_FALSE(fs::exists(root_ / "settings.db")) << "nothing is written before a save";
     ASSERT_EQ(WriteUserDevices(list, store_.get()), L"");
@@ -87,7 +89,8 @@ TEST_F(UserDevicesTest, DamagedEntriesAreSkippedWithANoticeAndTheRestIsKept) {
     };
     const Row damaged[] = {
         {L"width=600\theight=800\tscreen=gray16", L"Stored device 2 was skipped: it has no name."},
-        {L"name=\twidth=600\theight=800\tscreen=gray16", L"Stored device 2 was skipped: Please enter a name for the device."},
+        {L"name=\twidth=600\theight=800\tscreen=gray16",
+         L"Stored device 2 was skipped: Please enter a name for the device."},
         {L"name=Two  spaces\twidth=600\theight=800\tscreen=gray16",
          L"Stored device 2 was skipped: The name contains two spaces in a row."},
         {L"name=Zero\twidth=0\theight=800\tscreen=gray16",
@@ -97,9 +100,11 @@ TEST_F(UserDevicesTest, DamagedEntriesAreSkippedWithANoticeAndTheRestIsKept) {
         {L"name=Huge\twidth=600\theight=99999999999\tscreen=gray16",
          L"The stored device \"Huge\" was skipped: its size is missing or not a number of pixels."},
         {L"name=Wide\twidth=1448\theight=1072\tscreen=gray16",
-         L"The stored device \"Wide\" was skipped: Enter the page upright: the width may not exceed the height."},
+         L"The stored device \"Wide\" was skipped: Enter the page upright: the width may not exceed the "
+         L"height."},
         {L"name=Thin\twidth=10\theight=800\tscreen=gray16",
-         L"The stored device \"Thin\" was skipped: The page is too narrow: it may be at most 4 times as high as it is "
+         L"The stored device \"Thin\" was skipped: The page is too narrow: it may be at most 4 times as high "
+         L"as it is "
          L"wide."},
         {L"name=Mono\twidth=600\theight=800\tscreen=mono",
          L"The stored device \"Mono\" was skipped: its screen is missing or unknown."},
@@ -109,9 +114,11 @@ TEST_F(UserDevicesTest, DamagedEntriesAreSkippedWithANoticeAndTheRestIsKept) {
         {L"name=first\twidth=600\theight=800\tscreen=gray16",
          L"The stored device \"first\" was skipped: There is already a device named \"First\"."},
         {L"name=Kobo Clara HD\twidth=600\theight=800\tscreen=gray16",
-         L"The stored device \"Kobo Clara HD\" was skipped: There is already a device named \"Kobo Clara HD\"."},
+         L"The stored device \"Kobo Clara HD\" was skipped: There is already a device named \"Kobo Clara "
+         L"HD\"."},
         {L"name=Kindle\twidth=600\theight=800\tscreen=gray16",
-         L"The stored device \"Kindle\" was skipped: The name \"Kindle\" would select \"Kindle Basic (2022, 2024)\", "
+         L"The stored device \"Kindle\" was skipped: The name \"Kindle\" would select \"Kindle Basic (2022, "
+         L"2024)\", "
          L"which begins with it and comes first in the list."},
     };
     for (const Row& row : damaged) {
@@ -129,7 +136,8 @@ TEST_F(UserDevicesTest, DamagedEntriesAreSkippedWithANoticeAndTheRestIsKept) {
 }
 
 TEST_F(UserDevicesTest, ADamagedListIsKeptAsideBeforeItIsReplaced) {
-    const std::wstring stored = L"vellumet-devices=1" + Record(L"name=Kept\twidth=600\theight=800\tscreen=gray16") +
+    const std::wstring stored = L"vellumet-devices=1" +
+                                Record(L"name=Kept\twidth=600\theight=800\tscreen=gray16") +
                                 Record(L"name=Broken\twidth=0");
     StoreText(kUserDevicesPath, stored);
     UserDevices read = ReadUserDevices(store_.get());
@@ -163,7 +171,8 @@ TEST_F(UserDevicesTest, AValueThatIsNoDeviceListAtAllIsKeptAsideToo) {
     UserDevices read = ReadUserDevices(store_.get());
     EXPECT_TRUE(read.damaged);
     ASSERT_EQ(WriteUserDevices(read, store_.get()), L"");
-    EXPECT_EQ(registry_int<long>(kSetAsideDevicesPath, 0, registry_value::no_write_back, store_.get()).get(), 42);
+    EXPECT_EQ(registry_int<long>(kSetAsideDevicesPath, 0, registry_value::no_write_back, store_.get()).get(),
+              42);
     EXPECT_TRUE(ReadUserDevices(store_.get()).notices.empty());
 }
 
@@ -184,15 +193,17 @@ TEST_F(UserDevicesTest, AListOfANewerVersionIsUsedButNeverWritten) {
 }
 
 TEST_F(UserDevicesTest, FieldsOfLaterOptionsSurviveARoundTrip) {
-    StoreText(kUserDevicesPath, L"vellumet-devices=1" +
-                                    Record(L"name=Opts\tpalette=gray16\twidth=900\theight=1200\tscreen=gray16\tx=a=b"));
+    StoreText(kUserDevicesPath,
+              L"vellumet-devices=1" +
+                  Record(L"name=Opts\tpalette=gray16\twidth=900\theight=1200\tscreen=gray16\tx=a=b"));
     UserDevices read = ReadUserDevices(store_.get());
     ASSERT_EQ(read.devices.size(), 1u);
     EXPECT_EQ(read.devices[0].unknownFields, (std::vector<std::wstring>{L"palette=gray16", L"x=a=b"}));
     read.devices[0].name = L"Renamed";
     ASSERT_EQ(WriteUserDevices(read, store_.get()), L"");
     EXPECT_EQ(StoredText(kUserDevicesPath),
-              L"vellumet-devices=1" + Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray16\tx=a=b"));
+              L"vellumet-devices=1" +
+                  Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray16\tx=a=b"));
 }
 
 TEST_F(UserDevicesTest, NoMoreThanTheLimitIsTaken) {

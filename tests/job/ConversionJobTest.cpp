@@ -135,8 +135,8 @@ TEST_F(ConversionJobTest, AGivenPageSizeIsUsedInsteadOfTheTablesLookup) {
 }
 
 TEST_F(ConversionJobTest, APageSizeOutOfRangeFailsBeforeAnyExport) {
-    for (vellumet::PixelSize page : {vellumet::PixelSize{0, 800}, vellumet::PixelSize{600, -1},
-                                     vellumet::PixelSize{20001, 800}}) {
+    for (vellumet::PixelSize page :
+         {vellumet::PixelSize{0, 800}, vellumet::PixelSize{600, -1}, vellumet::PixelSize{20001, 800}}) {
         job.settings.pageSize = page;
         host.events.clear();
         EXPECT_EQ(Run(), JobResult::ComposeFailed);
