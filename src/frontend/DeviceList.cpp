@@ -1,6 +1,7 @@
 #include "frontend/DeviceList.h"
 
-#include <cwctype>
+#include <locale.h>
+#include <wctype.h>
 
 #include "frontend/DeviceCatalogue.h"
 
@@ -8,14 +9,22 @@ namespace vellumet {
 
 namespace {
 
+// Letter case is folded the same way whatever the process's locale is (the dialog runs in the
+// user's, the command line in "C"), so both front ends select the same entry: by the character
+// tables of C.UTF-8, or for ASCII only where that locale is missing.
+locale_t CaseTables() {
+    static const locale_t tables = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return tables;
+}
+
 wchar_t FoldCase(wchar_t c) {
     if (c >= L'A' && c <= L'Z') {
         return static_cast<wchar_t>(c - L'A' + L'a');
     }
-    if (c < 0x80) {
+    if (c < 0x80 || CaseTables() == static_cast<locale_t>(nullptr)) {
         return c;
     }
-    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), CaseTables()));
 }
 
 bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {

@@ -1,6 +1,9 @@
 #include "frontend/FrontEndRules.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
+
+#include <string>
 
 #include "frontend/DeviceList.h"
 #include "job/DeviceTable.h"
@@ -34,6 +37,20 @@ TEST(FrontEndRulesTest, RememberedSchemeSelectsTheFirstEntryItBegins) {
         EXPECT_EQ(DeviceForRemembered(devices, row.stored), row.device) << row.stored;
     }
     EXPECT_EQ(LookupDevice(DeviceForRemembered(devices, L"Nook")), (PixelSize{600, 800}));
+}
+
+TEST(FrontEndRulesTest, LetterCaseOfAnyScriptFoldsAlikeInEveryLocale) {
+    std::vector<DeviceProfile> devices = DeviceListOf({});
+    devices.push_back({L"\u00c9cran \u0416", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}});
+    const std::vector<std::wstring> names = DeviceNames(devices);
+    // The command line runs in the "C" locale, the dialog in the user's: the rule must not care.
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        const std::string before = ::setlocale(LC_CTYPE, nullptr);
+        ::setlocale(LC_CTYPE, locale);
+        EXPECT_EQ(FindDeviceEntry(names, L"\u00e9cran \u0436"), static_cast<int>(names.size()) - 1) << locale;
+        EXPECT_NE(FindNamedDevice(devices, L"\u00e9CRAN \u0436"), nullptr) << locale;
+        ::setlocale(LC_CTYPE, before.c_str());
+    }
 }
 
 TEST(FrontEndRulesTest, ProgressWrapsIntoItsLastQuarterInsteadOfStopping) {
