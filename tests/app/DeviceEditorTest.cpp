@@ -4,17 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
 #include "TestFolder.h"
 #include "app/DeviceEdits.h"
+#include "app/DialogPrompts.h"
 #include "common/WideText.h"
 #include "frontend/DeviceCatalogue.h"
 #include "frontend/UserDevices.h"
@@ -26,6 +29,10 @@ namespace {
 
 using settings::registry_string;
 using settings::registry_value;
+
+QString Q(const std::wstring& text) {
+    return QString::fromStdString(ToNative(text));
+}
 
 class DeviceEditorTest : public ::testing::Test {
 protected:
@@ -277,6 +284,29 @@ TEST_F(DeviceEditorTest, AListOfANewerVersionIsShownButNotChanged) {
     EXPECT_EQ(editor->result(), QDialog::Accepted);
     EXPECT_EQ(editor->ChosenDevice(), L"Future");
     EXPECT_EQ(StoredList(), newer);
+}
+
+TEST_F(DeviceEditorTest, TheDialogsPromptRunsTheEditorModallyAndReportsTheChoice) {
+    QtDialogPrompts prompts;
+    // Plays the user once the editor is up: picks a device and presses OK, or presses Cancel.
+    auto answer = [](const char* button, const wchar_t* pick) {
+        QTimer::singleShot(0, [button, pick] {
+            auto* editor = qobject_cast<DeviceEditorDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(editor, nullptr);
+            if (pick != nullptr) {
+                auto* tree = Find<QTreeWidget>(*editor, "deviceTree");
+                tree->setCurrentItem(tree->findItems(Q(pick), Qt::MatchExactly).value(0));
+            }
+            Click(*editor, button);
+        });
+    };
+    std::wstring device = L"Amazon Kindle 2";
+    answer("okButton", L"Kobo Nia");
+    EXPECT_TRUE(prompts.EditDevices(nullptr, &store_, &device));
+    EXPECT_EQ(device, L"Kobo Nia");
+    answer("cancelButton", nullptr);
+    EXPECT_FALSE(prompts.EditDevices(nullptr, &store_, &device));
+    EXPECT_EQ(device, L"Kobo Nia");
 }
 
 }  // namespace
