@@ -117,7 +117,11 @@ int JobRun::Run() {
         return Stop();
     }
 
-    const PixelSize page = LookupDevice(settings_.schemeName);
+    const PixelSize page = PageSizeOf(settings_);
+    if (!IsPageSizeInRange(page)) {
+        return Fail(kGenerateFailedMessage, JobResult::ComposeFailed,
+                    L"The page size is outside 1.." + std::to_wstring(kMaxPageSide) + L" pixels a side.");
+    }
     if (!pictureFolder_) {
         const int exported = ExportPictures(ComputeExportSize(page));
         if (exported != JobResult::Succeeded) {
