@@ -6,8 +6,8 @@
 #include "app/QuitSignals.h"
 #include "app/VellumetDlg.h"
 #include "common/Version.h"
+#include "frontend/OfficeLoader.h"
 #include "imaging/ComposeDocument.h"
-#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace vellumet {
 
@@ -23,7 +23,7 @@ int CQuillmereApp::Run(int argc, char** argv) {
 }
 
 bool CQuillmereApp::InitInstance() {
-    powerpoint::LibreOfficeExporter exporter;
+    OfficeLoader exporter;
     DialogServices services;
     services.exporter = &exporter;
     services.compose = &ComposeDocument;

@@ -36,9 +36,10 @@ struct LibreOfficeOptions {
     int rasterWorkers = 0;
     // The page renderer program; empty means the one of this build or installation.
     std::string rasteriserProgram;
-    // Called once, from the conversation's thread, when the office ended on its own (it crashed or
-    // quit) rather than being ended, timed out or cancelled by us; with its exit status (128 +
-    // the signal when killed). May be empty.
+    // Called at most once, from the conversation's thread, when the office failed on its own: it
+    // crashed or quit, or it could not be reached while starting, rather than being ended, timed
+    // out or cancelled by us. With its exit status (128 + the signal when killed; -1 while it still
+    // runs). May be empty.
     std::function<void(int status)> onUnexpectedEnd;
 };
 

@@ -75,6 +75,8 @@ public:
 private:
     explicit OfficeSession(const LibreOfficeOptions& options);
     bool Connect(std::wstring& error);
+    // Tells options_.onUnexpectedEnd, once, that the office failed on its own.
+    void ReportOwnFailure(int status) noexcept;
 
     LibreOfficeOptions options_;
     OfficeProcess process_;
@@ -85,6 +87,7 @@ private:
     css::uno::Reference<css::frame::XComponentLoader> desktop_;
     std::vector<css::uno::Reference<css::lang::XComponent>> documents_;
     bool ended_ = false;
+    bool ownFailureReported_ = false;
     int intermediates_ = 0;
 
     // What the watchdog counts as progress: the calls answered and the size of the file being
