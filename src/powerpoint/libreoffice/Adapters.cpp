@@ -596,7 +596,7 @@ private:
         return Fail(Unknown(L"application", dispId, kind));
     }
 
-    void OnLastRelease() noexcept override { Session().End(); }
+    void OnLastRelease() noexcept override { Session().EndConversation(); }
 };
 
 }  // namespace

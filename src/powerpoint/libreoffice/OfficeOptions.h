@@ -28,6 +28,12 @@ struct LibreOfficeOptions {
     std::string officeBinary;
     // Where the office's private folder is made; empty means $TMPDIR, or /tmp.
     std::filesystem::path tempRoot;
+    // A server keeps its office for the next conversation after one has ended (closing that
+    // conversation's documents), as long as the office is healthy; the server's end ends it.
+    bool keepOfficeWarm = false;
+    // How long the exporter (LibreOfficeExporter) keeps an idle office for its next export; zero
+    // ends the office after each export.
+    std::chrono::milliseconds warmOfficeIdleLimit{300000};
     // The export of the slides: one PDF export by the office whose pages are rendered on every
     // core (PdfRasteriser.h), falling back to the office's slide-by-slide picture export when that
     // fails; false goes slide by slide at once.

@@ -158,7 +158,8 @@ std::wstring FromOUString(const rtl::OUString& text) {
 OfficeSession::OfficeSession(const LibreOfficeOptions& options)
     : options_(options),
       process_(options.officeBinary.empty() ? std::string(VELLUMET_SOFFICE_BIN) : options.officeBinary,
-               options.tempRoot) {}
+               options.tempRoot),
+      cancel_(options.cancel) {}
 
 OfficeSession::~OfficeSession() {
     End();
@@ -176,12 +177,14 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
         session->End();
         return nullptr;
     }
-    const vellumet::CancelToken* cancel = options.cancel;
     OfficeSession* self = session.get();
     session->watchdog_ = std::make_unique<Watchdog>(
         std::chrono::steady_clock::now() + options.startBudget,
-        [cancel] { return cancel != nullptr && cancel->IsCancelled(); }, [self] { self->process_.Kill(); },
-        [self] { return self->Progress(); }, options.stallBudget);
+        [self] {
+            const vellumet::CancelToken* cancel = self->cancel_.load();
+            return cancel != nullptr && cancel->IsCancelled();
+        },
+        [self] { self->process_.Kill(); }, [self] { return self->Progress(); }, options.stallBudget);
     if (!session->Connect(error)) {
         // An office that runs but cannot be reached failed on its own too, unless we stopped it.
         if (session->watchdog_->Fired() == Watchdog::Verdict::None) {
@@ -264,24 +267,8 @@ void OfficeSession::End() noexcept {
         watchdog_->Rearm(std::chrono::steady_clock::now() + std::chrono::seconds(20));
     }
     try {
-        const bool alive = process_.Poll() == OfficeProcess::kRunning &&
-                           (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None);
-        for (auto& document : documents_) {
-            try {
-                if (!alive) {
-                    break;
-                }
-                Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
-                if (closeable.is()) {
-                    closeable->close(true);
-                } else {
-                    document->dispose();
-                }
-            } catch (...) {
-                // The office is ended below whatever happened to the document.
-            }
-        }
-        documents_.clear();
+        const bool alive = OfficeRuns();
+        CloseDocuments(alive);
         if (alive && desktop_.is()) {
             try {
                 Reference<css::frame::XDesktop> desktop(desktop_, UNO_QUERY);
@@ -313,6 +300,79 @@ void OfficeSession::End() noexcept {
     }
     process_.Reap();
     process_.RemoveTraces();
+}
+
+void OfficeSession::CloseDocuments(bool alive) noexcept {
+    for (auto& document : documents_) {
+        if (!alive) {
+            break;
+        }
+        try {
+            Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+            if (closeable.is()) {
+                closeable->close(true);
+            } else {
+                document->dispose();
+            }
+        } catch (...) {
+            // A document that cannot be closed goes with the office.
+        }
+    }
+    documents_.clear();
+}
+
+bool OfficeSession::OfficeRuns() const {
+    return process_.Pid() > 0 && process_.Poll() == OfficeProcess::kRunning &&
+           (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None);
+}
+
+bool OfficeSession::Healthy() const {
+    return !ended_ && OfficeRuns();
+}
+
+bool OfficeSession::Answers() noexcept {
+    try {
+        return context_.is() && context_->getServiceManager().is();
+    } catch (...) {
+        return false;
+    }
+}
+
+void OfficeSession::BeginConversation(const vellumet::CancelToken* cancel) {
+    cancel_ = cancel;
+    inConversation_ = true;
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget);
+    }
+}
+
+void OfficeSession::EndConversation() noexcept {
+    inConversation_ = false;
+    if (!options_.keepOfficeWarm || !Healthy()) {
+        End();
+        return;
+    }
+    // A hung close is cut short; then the office is not kept.
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.stallBudget);
+    }
+    CloseDocuments(true);
+    if (!Answers()) {
+        // The connection is lost: the office is dying, or it stopped answering. Give a dying
+        // office time to be seen gone, so that its end is reported as its own.
+        process_.WaitForExit(std::chrono::seconds(2));
+        End();
+        return;
+    }
+    if (!Healthy()) {
+        End();
+        return;
+    }
+    // Idle: no deadline and no cancel token until the next conversation begins.
+    cancel_ = nullptr;
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::time_point::max());
+    }
 }
 
 void OfficeSession::ReportOwnFailure(int status) noexcept {

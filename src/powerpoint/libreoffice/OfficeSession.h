@@ -40,6 +40,18 @@ public:
     // Closes the documents, terminates the office, reaps it and removes its traces. Idempotent.
     void End() noexcept;
 
+    // A session serves one conversation after another when options.keepOfficeWarm is set. A
+    // conversation begins with the start or with BeginConversation, which gives the opening of its
+    // presentation the start budget and makes `cancel` (may be null) the token the watchdog polls;
+    // it ends with EndConversation, which closes its documents and ends the office unless it is to
+    // be kept warm and is still healthy. Both are called from the conversation's thread.
+    void BeginConversation(const vellumet::CancelToken* cancel);
+    void EndConversation() noexcept;
+    bool InConversation() const { return inConversation_; }
+
+    // True while the office runs and the watchdog has not stopped it.
+    bool Healthy() const;
+
     // False, with why, once the conversation has ended, timed out or been cancelled.
     bool Usable(std::wstring& why) const;
 
@@ -88,6 +100,13 @@ private:
     std::vector<css::uno::Reference<css::lang::XComponent>> documents_;
     bool ended_ = false;
     bool ownFailureReported_ = false;
+    bool inConversation_ = true;
+    std::atomic<const vellumet::CancelToken*> cancel_;
+    void CloseDocuments(bool alive) noexcept;
+    // The office process runs and the watchdog has not stopped it.
+    bool OfficeRuns() const;
+    // The office answers a call over the bridge.
+    bool Answers() noexcept;
     int intermediates_ = 0;
 
     // What the watchdog counts as progress: the calls answered and the size of the file being
