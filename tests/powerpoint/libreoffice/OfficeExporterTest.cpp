@@ -186,6 +186,22 @@ TEST_F(OfficeExporter, ACancelledExportEndsTheOfficeAndTheNextDeckGetsAFreshOne)
     EXPECT_EQ(StartCount(), 2);
 }
 
+TEST_F(OfficeExporter, AThousandSlideDeckBecomesAThousandPicturesInOrder) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path deck = root_ / "thousand.odp";
+    ASSERT_EQ(vellumet_test::RunProcess({"/usr/bin/python3", VELLUMET_SAMPLES_DIR "/make-samples.py",
+                                         "--deck", deck.string(), "1000"})
+                  .exitCode,
+              0);
+    LibreOfficeOptions options = Options();
+    options.warmOfficeIdleLimit = std::chrono::milliseconds(0);
+    LibreOfficeExporter exporter(options);
+    std::filesystem::path folder;
+    ASSERT_EQ(Export(exporter, deck, folder), kExportDone) << vellumet::ToNative(exporter.LastFailure());
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 1000));
+    EXPECT_TRUE(ChildProcesses().empty());
+}
+
 TEST_F(OfficeExporter, AnIdleOfficeEndsOnItsOwn) {
     SKIP_WITHOUT_OFFICE();
     LibreOfficeOptions options = Options();
