@@ -1,15 +1,13 @@
 #!/bin/sh
-# Builds the composition benchmark in an optimised build of its own and runs it: pages per second
+# Builds the composition benchmark in the release preset's folder and runs it: pages per second
 # with one thread and with every core, GraphicsMagick on the same pictures, and the peak memory of
 # each (GNU time). Extra arguments go to compose_bench (for example --pictures DIR).
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build/imaging-release}
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELLUMET_BUILD_BENCH=ON \
-    -DVELLUMET_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target compose_bench >/dev/null
-bench=$build/bench/compose/compose_bench
+cd "$root"
+cmake --preset release >/dev/null
+cmake --build --preset release --target compose_bench >/dev/null
+bench=$root/build/release/bench/compose/compose_bench
 
 slides=$(mktemp -d "${TMPDIR:-/tmp}/compose-slides-XXXXXX")
 trap 'rm -rf "$slides"' EXIT INT TERM

@@ -4,13 +4,16 @@
 #include <QMessageBox>
 
 #include "app/AboutDlg.h"
+#include "job/JobMessages.h"
 #include "shell/BrowseForFolder.h"
 
 namespace vellumet {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Vellumet");
+QString Caption() {
+    return QString::fromWCharArray(kMessageCaption);
+}
 
 }  // namespace
 
@@ -22,13 +25,18 @@ QString PresentationFilter() {
         "All Presentations (*.ppt *.pptx *.odp)");
 }
 
-void QtDialogPrompts::ShowError(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, owner);
+void QtDialogPrompts::ShowError(QWidget* owner, const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Critical, Caption(), text, QMessageBox::Ok, owner);
+    if (!detail.isEmpty()) {
+        box.setDetailedText(detail);
+    }
     box.exec();
 }
 
 bool QtDialogPrompts::AskYesNo(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    QMessageBox box(QMessageBox::NoIcon, Caption(), text, QMessageBox::Yes | QMessageBox::No, owner);
+    // Enter must not answer Yes: that would cancel work the user may have wanted to keep.
+    box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

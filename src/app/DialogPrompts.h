@@ -15,9 +15,9 @@ public:
     virtual ~DialogPrompts() = default;
 
     // A message with the caption "Vellumet", the error icon and an OK button, owned by `owner`;
-    // returns once dismissed.
-    virtual void ShowError(QWidget* owner, const QString& text) = 0;
-    // A question with the caption "Vellumet" and Yes and No buttons; true for Yes.
+    // returns once dismissed. `detail`, when not empty, is the message's detailed text (why).
+    virtual void ShowError(QWidget* owner, const QString& text, const QString& detail = {}) = 0;
+    // A question with the caption "Vellumet" and Yes and No buttons, No the default; true for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
     // The file-open chooser for presentations, starting on `initial`; the chosen full path, or
     // empty on cancel.
@@ -30,7 +30,7 @@ public:
 
 class QtDialogPrompts : public DialogPrompts {
 public:
-    void ShowError(QWidget* owner, const QString& text) override;
+    void ShowError(QWidget* owner, const QString& text, const QString& detail = {}) override;
     bool AskYesNo(QWidget* owner, const QString& text) override;
     QString OpenPresentation(QWidget* owner, const QString& initial) override;
     int BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) override;

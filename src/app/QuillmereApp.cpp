@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "app/AppIcon.h"
+#include "app/QuitSignals.h"
 #include "app/StartArguments.h"
 #include "app/VellumetDlg.h"
+#include "common/Version.h"
 #include "imaging/ComposeDocument.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace vellumet {
 
@@ -24,7 +26,7 @@ int CQuillmereApp::Run(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellumet"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setOrganizationName(QStringLiteral("Mavrel"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vellumet"));
     QApplication::setWindowIcon(AppIcon());
@@ -42,12 +44,14 @@ int CQuillmereApp::Run(int argc, char** argv) {
 }
 
 bool CQuillmereApp::InitInstance() {
-    OfficeSlideExporter exporter;
+    powerpoint::LibreOfficeExporter exporter;
     DialogServices services;
     services.exporter = &exporter;
     services.compose = &ComposeDocument;
     {
         CVellumetDlg dialog(services);
+        QuitSignals quitSignals;
+        QObject::connect(&quitSignals, &QuitSignals::Received, &dialog, &CVellumetDlg::OnQuitRequest);
         if (!sourceFile_.empty()) {
             dialog.ShowSourceFile(sourceFile_);
         }

@@ -3,11 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/Version.h"
 #include "common/WideText.h"
-
-#ifndef VELLUMET_VERSION
-#define VELLUMET_VERSION "unknown"
-#endif
 
 namespace vellumet {
 
@@ -61,7 +58,7 @@ std::string StartUsageText() {
 }
 
 std::string StartVersionText() {
-    return std::string("vellumet ") + VELLUMET_VERSION + "\n";
+    return std::string("vellumet ") + kVersion + "\n";
 }
 
 }  // namespace vellumet

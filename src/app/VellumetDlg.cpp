@@ -24,10 +24,11 @@
 #include <system_error>
 
 #include "app/AppIcon.h"
-#include "app/ConvertChecks.h"
 #include "app/DialogPrompts.h"
 #include "app/DialogUnits.h"
 #include "common/WideText.h"
+#include "frontend/ConvertChecks.h"
+#include "frontend/FrontEndRules.h"
 #include "job/TempFolder.h"
 #include "settings/SettingsTable.h"
 
@@ -126,6 +127,8 @@ void CVellumetDlg::BuildControls() {
     convertButton_ = button("convertButton", QStringLiteral("Convert"), du.ToPixels(242, 7, 65, 30));
     convertButton_->setDefault(true);
     closeButton_ = button("closeButton", QStringLiteral("Close"), du.ToPixels(242, 47, 65, 20));
+    // Enter on a focused Close must not start the Close question; Escape and a click still do.
+    closeButton_->setAutoDefault(false);
 
     auto* rule = new QFrame(this);
     rule->setObjectName(QStringLiteral("rule"));
@@ -141,7 +144,7 @@ void CVellumetDlg::BuildControls() {
     deviceCombo_ = new QComboBox(this);
     deviceCombo_->setObjectName(QStringLiteral("deviceCombo"));
     deviceCombo_->setEditable(false);
-    for (const wchar_t* entry : kDeviceListEntries) {
+    for (const std::wstring& entry : DeviceListEntries()) {
         deviceCombo_->addItem(ToQString(entry));
     }
     deviceCombo_->setCurrentIndex(-1);
@@ -212,7 +215,7 @@ void CVellumetDlg::UpdateData(bool takeIn) {
         return;
     }
     sourceEdit_->setText(ToQString(fields_.sourceFile));
-    const int entry = FindDeviceEntry(kDeviceListEntries, fields_.deviceName);
+    const int entry = FindDeviceEntry(DeviceListEntries(), fields_.deviceName);
     if (entry >= 0) {
         deviceCombo_->setCurrentIndex(entry);
     }
@@ -279,6 +282,11 @@ void CVellumetDlg::OnOK() {
 
     jobRegistered_ = true;
     jobEnded_ = false;
+    // Keep the focus off Close while busy: Enter, pressed as if to convert again, must not ask to
+    // cancel the job.
+    if (focusWidget() == convertButton_ || focusWidget() == closeButton_) {
+        sourceEdit_->setFocus(Qt::OtherFocusReason);
+    }
     convertButton_->setEnabled(false);
     try {
         jobThread_ = std::thread([this] {
@@ -324,10 +332,18 @@ void CVellumetDlg::StopJob() {
 }
 
 void CVellumetDlg::OnCancel() {
+    if (jobRegistered_ && !prompts_->AskYesNo(this, ToQString(CloseQuestionText()))) {
+        return;
+    }
+    CloseDialog();
+}
+
+void CVellumetDlg::OnQuitRequest() {
+    CloseDialog();
+}
+
+void CVellumetDlg::CloseDialog() {
     if (jobRegistered_ || JobThreadAlive()) {
-        if (jobRegistered_ && !prompts_->AskYesNo(this, ToQString(kCloseQuestion))) {
-            return;
-        }
         // The job removes its pictures and folder on the way out and writes no output.
         progressCtrl_->hide();
         StopJob();
@@ -433,8 +449,8 @@ void CVellumetDlg::EndBusy() {
     });
 }
 
-void CVellumetDlg::ShowMessage(const std::wstring& text) {
-    RunOnGuiThread([this, &text] { prompts_->ShowError(this, ToQString(text)); });
+void CVellumetDlg::ShowMessage(const std::wstring& text, const std::wstring& detail) {
+    RunOnGuiThread([this, &text, &detail] { prompts_->ShowError(this, ToQString(text), ToQString(detail)); });
 }
 
 int32_t CVellumetDlg::ProgressPosition() {

@@ -56,7 +56,7 @@ public:
     // ConversionHost, called on the job's thread (and directly when called on the GUI thread).
     void BeginBusy() override;
     void EndBusy() override;
-    void ShowMessage(const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t position) override;
     void SetProgressStep(int32_t step) override;
@@ -80,6 +80,8 @@ public:
 public slots:
     void OnOK();      // Convert
     void OnCancel();  // Close
+    // The process is asked to end (a quit signal): Close answered with Yes, without asking.
+    void OnQuitRequest();
     void OnOpen();
     void OnChange();
     void OnTimer();
@@ -102,6 +104,8 @@ private:
     // Cancels the running job, if any, and waits for its thread to return while the GUI thread
     // keeps serving the job's calls.
     void StopJob();
+    // Close's work once the question, if any, is answered: stops the job and ends the dialog.
+    void CloseDialog();
     void JoinEndedJob();
     // The job's thread has returned: join it, and return to idle if the job never called EndBusy.
     void OnJobThreadEnded();

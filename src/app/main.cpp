@@ -1,4 +1,5 @@
 #include "app/QuillmereApp.h"
+#include "common/ProcessSetup.h"
 
 namespace {
 
@@ -7,5 +8,6 @@ vellumet::CQuillmereApp theApp;
 }  // namespace
 
 int main(int argc, char** argv) {
+    vellumet::PrepareProcess();
     return theApp.Run(argc, argv);
 }

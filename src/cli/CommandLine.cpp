@@ -3,11 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include "common/Version.h"
 #include "common/WideText.h"
-
-#ifndef VELLUMET_VERSION
-#define VELLUMET_VERSION "unknown"
-#endif
+#include "frontend/FrontEndRules.h"
 
 namespace vellumet::cli {
 
@@ -255,16 +253,6 @@ const DeviceScheme* FindDevice(std::wstring_view name) {
     return found;
 }
 
-std::wstring DeviceForRemembered(std::wstring_view scheme) {
-    for (const DeviceScheme& row : kDeviceSchemes) {
-        const std::wstring_view name = row.schemeName;
-        if (name.size() >= scheme.size() && EqualIgnoringCase(name.substr(0, scheme.size()), scheme)) {
-            return row.schemeName;
-        }
-    }
-    return settings::kDefaultScheme;
-}
-
 bool NeedsRemembered(const CommandLine& line) {
     return !line.device || !line.outputFolder || !line.omitBackground || !line.omitShadow ||
            !line.twoSlidesPerPage;
@@ -308,18 +296,20 @@ std::string UsageText() {
            "\n"
            "Exit status: 0 every input converted; 1 no usable LibreOffice; 2 usage error; 3 an input\n"
            "could not be converted; 4 the PDF could not be generated; 5 the PDF could not be saved\n"
-           "(the first failure counts); 130 interrupted; 143 terminated.\n";
+           "(the first failure counts); 6 standard output could not be written; 130 interrupted;\n"
+           "143 terminated.\n";
 }
 
 std::string VersionText() {
-    return std::string(kProgramName) + " " + VELLUMET_VERSION + "\n";
+    return std::string(kProgramName) + " " + kVersion + "\n";
 }
 
 std::string DeviceListText() {
     std::string text;
     for (const DeviceScheme& row : kDeviceSchemes) {
         char line[128];
-        std::snprintf(line, sizeof line, "%-20s %5d x %d\n", ToNative(row.schemeName).c_str(),
+        // The name, at least two spaces, the size: names never hold two spaces in a row.
+        std::snprintf(line, sizeof line, "%-20s  %5d x %d\n", ToNative(row.schemeName).c_str(),
                       static_cast<int>(row.pageWidth), static_cast<int>(row.pageHeight));
         text += line;
     }

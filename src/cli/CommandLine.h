@@ -51,12 +51,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // Null when there is none.
 const DeviceScheme* FindDevice(std::wstring_view name);
 
-// The device a remembered scheme text selects: the first row whose name begins with the text,
-// ignoring ASCII case, else "Amazon Kindle DX".
-std::wstring DeviceForRemembered(std::wstring_view scheme);
-
 // The choices one run converts with: the command line's, and for each option it left open, the
-// remembered one.
+// remembered one; a remembered scheme selects a device as it does in the dialog.
 settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings::SettingsChoice& remembered);
 
 // True when some choice still has to come from the remembered settings.

@@ -2,15 +2,17 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <new>
 #include <system_error>
 
-#include "app/ConvertChecks.h"
-#include "cli/PictureFolder.h"
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
+#include "frontend/ConvertChecks.h"
+#include "frontend/FrontEndRules.h"
 #include "job/JobMessages.h"
 #include "job/SlidePictures.h"
 #include "job/TempFolder.h"
@@ -20,31 +22,6 @@ namespace vellumet::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The office, with a presentation that cannot be read refused before the office is started: the
-// job then reports it as a file it cannot convert.
-class CheckedExporter : public SlideExporter {
-public:
-    explicit CheckedExporter(SlideExporter* office) : office_(office) {}
-
-    int GetPowerPointVersion() override { return office_ != nullptr ? office_->GetPowerPointVersion() : 0; }
-
-    int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
-                     int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
-                     const CancelToken* cancel) override {
-        std::error_code error;
-        const fs::path source = ToPath(sourcePath);
-        if (office_ == nullptr || !fs::is_regular_file(source, error) ||
-            ::access(source.c_str(), R_OK) != 0) {
-            return -1;
-        }
-        return office_->ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight, openDispId,
-                                     cancel);
-    }
-
-private:
-    SlideExporter* office_;
-};
 
 // `path` made absolute and normal, without a trailing separator (except for the root itself).
 fs::path Normalised(const fs::path& path) {
@@ -83,13 +60,11 @@ bool PlanInputs(const std::vector<std::wstring>& inputs, const std::wstring& out
         PlannedInput planned;
         planned.source = FromPath(source);
         planned.pictureFolder = fs::is_directory(source, ignored);
-        const std::wstring name =
-            planned.pictureFolder ? FromPath(source.filename()) : GetBaseName(planned.source);
-        if (name.empty()) {
+        if (!source.has_filename()) {
             error = "cannot name a PDF after " + Quoted(input);
             return false;
         }
-        planned.outputPath = outputFolder + name + L".pdf";
+        planned.outputPath = OutputPathFor(planned.source, planned.pictureFolder, outputFolder);
         plan.push_back(std::move(planned));
     }
 
@@ -129,9 +104,20 @@ int ExitStatusForResult(int jobResult) {
 
 ConvertCommand::ConvertCommand(const CommandServices& services) : services_(services) {}
 
-void ConvertCommand::Print(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+bool ConvertCommand::Print(std::FILE* stream, const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && written && !std::ferror(stream);
+}
+
+void ConvertCommand::PrintOutput(const std::string& text) {
+    errno = 0;
+    if (Print(services_.out, text) || outputLost_) {
+        return;
+    }
+    // The paths are what scripts read: losing them is a failure of the run.
+    outputLost_ = true;
+    const std::string why = errno != 0 ? std::strerror(errno) : "write error";
+    Print(services_.err, std::string(kProgramName) + ": cannot write to standard output: " + why + "\n");
 }
 
 int ConvertCommand::UsageError(const std::string& error) {
@@ -158,18 +144,19 @@ int ConvertCommand::Run() {
     try {
         switch (line_.action) {
             case Action::Help:
-                Print(services_.out, UsageText());
-                return kExitSuccess;
+                PrintOutput(UsageText());
+                return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::Version:
-                Print(services_.out, VersionText());
-                return kExitSuccess;
+                PrintOutput(VersionText());
+                return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::ListDevices:
-                Print(services_.out, DeviceListText());
-                return kExitSuccess;
+                PrintOutput(DeviceListText());
+                return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::Convert:
                 break;
         }
-        return RunConversions();
+        const int status = RunConversions();
+        return status == kExitSuccess && outputLost_ ? kExitOutputLost : status;
     } catch (const std::exception& error) {
         // Allocation failures and file-system errors outside the job.
         Print(services_.err, std::string(kProgramName) + ": " + error.what() + "\n");
@@ -180,7 +167,15 @@ int ConvertCommand::Run() {
 int ConvertCommand::RunConversions() {
     settings::SettingsChoice remembered;
     if (NeedsRemembered(line_)) {
-        remembered = settings::ReadSettings(services_.store);
+        // Never other choices than the remembered ones without a word.
+        std::string problem;
+        remembered = settings::ReadSettings(services_.store, &problem);
+        if (!problem.empty()) {
+            Print(services_.err,
+                  std::string(kProgramName) + ": the remembered choices cannot be read: " + problem +
+                      "\nGive the device, the output folder and the options on the command line.\n");
+            return kExitUsage;
+        }
     }
     const settings::SettingsChoice choice = ApplyRemembered(line_, remembered);
 
@@ -202,6 +197,17 @@ int ConvertCommand::RunConversions() {
     if (!PlanInputs(line_.inputs, outputFolder, plan, planError)) {
         return UsageError(planError);
     }
+    // A folder that cannot take the PDF fails now, not after the whole export.
+    const std::wstring folderProblem = OutputFolderProblem(outputFolder);
+    if (!folderProblem.empty()) {
+        Print(services_.err,
+              ToNative(kSaveFailedMessage + plan.front().outputPath) + "\n" + ToNative(folderProblem) + "\n");
+        return ExitStatusForResult(JobResult::SaveFailed);
+    }
+
+    if (services_.armCancellation) {
+        services_.armCancellation();
+    }
 
     int status = kExitSuccess;
     for (size_t i = 0; i < plan.size(); ++i) {
@@ -211,7 +217,7 @@ int ConvertCommand::RunConversions() {
         }
         const int result = ConvertOne(plan[i], choice, outputFolder, label);
         if (result == JobResult::Succeeded) {
-            Print(services_.out, ToNative(plan[i].outputPath) + "\n");
+            PrintOutput(ToNative(plan[i].outputPath) + "\n");
         } else if (status == kExitSuccess) {
             status = ExitStatusForResult(result);
         }
@@ -226,25 +232,13 @@ int ConvertCommand::RunConversions() {
 
 int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
                                const std::wstring& outputFolder, const std::wstring& label) {
-    ConversionSettings settings;
-    settings.sourcePath = input.source;
-    settings.schemeName = choice.scheme;
-    settings.outputFolder = outputFolder;
-    settings.omitBackground = choice.omitBackground ? 1 : 0;
-    settings.omitShadow = choice.omitShadow ? 1 : 0;
-    settings.twoSlidesPerPage = choice.twoSlidesPerPage ? 1 : 0;
-    settings.tempFolder = MakeTempFolderName();
-
     TerminalHost host(services_.err, services_.errIsTerminal && !line_.quiet, label, services_.cancel);
-    if (input.pictureFolder) {
-        return ComposePictureFolder(settings, input.outputPath, host, services_.compose);
-    }
-    CheckedExporter exporter(services_.exporter);
     ConversionJob job;
-    job.settings = settings;
+    job.settings = JobSettingsFromChoice(choice, input.source, outputFolder, MakeTempFolderName());
     job.host = &host;
-    job.exporter = &exporter;
+    job.exporter = services_.exporter;
     job.compose = services_.compose;
+    job.source = input.pictureFolder ? JobSource::PictureFolder : JobSource::Presentation;
     return ConversionThreadProc(&job);
 }
 

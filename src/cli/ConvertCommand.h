@@ -4,6 +4,7 @@
 // through composition), hosted on the terminal. main() only wires the real services in.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,17 +19,21 @@ namespace vellumet::cli {
 // Exit statuses besides the job's codes made positive (1, 3, 4, 5).
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitOutputLost = 6;     // standard output could not be written
 inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT
 
 // What a run uses from outside. Everything given must outlive the command.
 struct CommandServices {
-    SlideExporter* exporter = nullptr;         // the office suite; null refuses every presentation
+    SlideExporter* exporter = nullptr;         // the office suite; required for presentations
     ComposeFunction compose = nullptr;         // page composition; null fails every conversion
     const CancelToken* cancel = nullptr;       // set when the user asks to stop; may be null
     settings::SettingsStore* store = nullptr;  // the remembered choices; null: the current user's
     std::FILE* out = stdout;                   // the paths of the written PDF files
     std::FILE* err = stderr;                   // messages and the progress bar
     bool errIsTerminal = false;                // draw the progress bar on err (unless --quiet)
+    // Called once, before the first conversion starts: from then on a stop signal cancels instead
+    // of ending the process at once. May be empty.
+    std::function<void()> armCancellation;
 };
 
 // One input and where its PDF goes.
@@ -68,13 +73,17 @@ private:
     int RunConversions();
     int ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
                    const std::wstring& outputFolder, const std::wstring& label);
-    void Print(std::FILE* stream, const std::string& text);
+    // Writes and flushes `text`; false when the stream did not take all of it.
+    bool Print(std::FILE* stream, const std::string& text);
+    // Prints to the output stream; a failure is reported once on the error stream and remembered.
+    void PrintOutput(const std::string& text);
     int UsageError(const std::string& error);
 
     CommandServices services_;
     CommandLine line_;
     bool parsed_ = false;
     bool cancelled_ = false;
+    bool outputLost_ = false;
 };
 
 }  // namespace vellumet::cli

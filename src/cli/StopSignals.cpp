@@ -9,6 +9,7 @@ namespace {
 // Written only by the handler, which may run on any thread; both are lock-free.
 std::atomic<CancelToken*> gToken{nullptr};
 std::atomic<int> gReceived{0};
+std::atomic<bool> gArmed{false};
 
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
               "the signal handler needs lock-free atomics");
@@ -16,6 +17,12 @@ static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_alw
 extern "C" void OnBrokenPipe(int) {}
 
 extern "C" void OnStopSignal(int signal) {
+    if (!gArmed.load()) {
+        // Nothing to clean up yet: end as the signal would by default.
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
     int none = 0;
     gReceived.compare_exchange_strong(none, signal);
     CancelToken* token = gToken.load();
@@ -28,6 +35,7 @@ extern "C" void OnStopSignal(int signal) {
 
 StopSignals::StopSignals() {
     gReceived.store(0);
+    gArmed.store(false);
     gToken.store(&token_);
 
     struct sigaction action {};
@@ -53,6 +61,11 @@ StopSignals::~StopSignals() {
     sigaction(SIGHUP, &previousHup_, nullptr);
     sigaction(SIGPIPE, &previousPipe_, nullptr);
     gToken.store(nullptr);
+    gArmed.store(false);
+}
+
+void StopSignals::ArmCancellation() {
+    gArmed.store(true);
 }
 
 int StopSignals::Received() const {

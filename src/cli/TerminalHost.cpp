@@ -5,12 +5,13 @@
 #include <utility>
 
 #include "common/WideText.h"
+#include "frontend/FrontEndRules.h"
 
 namespace vellumet::cli {
 
 namespace {
 
-constexpr std::chrono::milliseconds kTickPeriod{200};
+constexpr std::chrono::milliseconds kTickPeriod{kProgressTimerMs};
 constexpr int32_t kBarWidth = 30;
 constexpr size_t kLabelWidth = 40;
 
@@ -23,12 +24,7 @@ std::string ShortLabel(const std::wstring& label) {
 
 }  // namespace
 
-int32_t AdvanceProgress(int32_t position, int32_t step) {
-    const int32_t sum = position + step;
-    return sum > 100 ? sum % 100 + 75 : sum;
-}
-
-TerminalHost::TerminalHost(std::FILE* err, bool showBar, std::wstring label, const CancelToken* cancel)
+TerminalHost::TerminalHost(std::FILE* err, bool showBar, const std::wstring& label, const CancelToken* cancel)
     : err_(err), showBar_(showBar), label_(ShortLabel(label)), cancel_(cancel) {}
 
 TerminalHost::~TerminalHost() {
@@ -61,16 +57,20 @@ void TerminalHost::EndBusy() {
     ClearBar();
 }
 
-void TerminalHost::ShowMessage(const std::wstring& text) {
+void TerminalHost::ShowMessage(const std::wstring& text, const std::wstring& detail) {
     std::lock_guard<std::mutex> lock(mutex_);
     ClearBar();
     std::string line;
     try {
         line = ToNative(text);
+        line.push_back('\n');
+        if (!detail.empty()) {
+            line += ToNative(detail);
+            line.push_back('\n');
+        }
     } catch (const std::exception&) {
-        line = "(message lost: out of memory)";
+        line = "(message lost: out of memory)\n";
     }
-    line.push_back('\n');
     std::fwrite(line.data(), 1, line.size(), err_);
     std::fflush(err_);
 }
@@ -82,7 +82,7 @@ int32_t TerminalHost::ProgressPosition() {
 
 void TerminalHost::SetProgressPosition(int32_t position) {
     std::lock_guard<std::mutex> lock(mutex_);
-    position_ = position < 0 ? 0 : (position > 100 ? 100 : position);
+    position_ = position < 0 ? 0 : (position > kProgressMaximum ? kProgressMaximum : position);
     if (showBar_ && busy_) {
         DrawBar();
     }
@@ -99,7 +99,7 @@ void TerminalHost::TickerLoop() {
         if (wake_.wait_for(lock, kTickPeriod, [this] { return !busy_; })) {
             break;
         }
-        position_ = AdvanceProgress(position_, step_);
+        position_ = NextProgressPosition(position_, step_);
         if (showBar_) {
             DrawBar();
         }
@@ -119,7 +119,7 @@ void TerminalHost::StopTicker() {
 
 void TerminalHost::DrawBar() {
     try {
-        const int32_t filled = position_ * kBarWidth / 100;
+        const int32_t filled = position_ * kBarWidth / kProgressMaximum;
         std::string line = "\r" + label_ + " [";
         line.append(static_cast<size_t>(filled), '#');
         line.append(static_cast<size_t>(kBarWidth - filled), ' ');

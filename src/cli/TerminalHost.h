@@ -1,6 +1,7 @@
 #pragma once
-// The job's host on a terminal: messages go to the error stream as lines of their own, and while
-// the job is busy a progress bar is redrawn there every 200 ms when the stream is a terminal.
+// The job's host on a terminal: messages go to the error stream as lines of their own (a message's
+// detail on the line after it), and while the job is busy a progress bar is redrawn there on every
+// tick of the progress timer when the stream is a terminal.
 
 #include <condition_variable>
 #include <cstdint>
@@ -14,16 +15,12 @@
 
 namespace vellumet::cli {
 
-// The progress position after one tick: position + step, and once that exceeds 100,
-// (sum mod 100) + 75, so the bar keeps moving until the job ends.
-int32_t AdvanceProgress(int32_t position, int32_t step);
-
 class TerminalHost : public ConversionHost {
 public:
     // err: where messages and the bar go; it must outlive the host. showBar: draw the bar (only
     // sensible on a terminal). label: the text in front of the bar. cancel: may be null; must
     // outlive the host.
-    TerminalHost(std::FILE* err, bool showBar, std::wstring label, const CancelToken* cancel);
+    TerminalHost(std::FILE* err, bool showBar, const std::wstring& label, const CancelToken* cancel);
     // Stops the ticker if EndBusy was never called.
     ~TerminalHost() override;
 
@@ -32,7 +29,7 @@ public:
 
     void BeginBusy() override;
     void EndBusy() override;
-    void ShowMessage(const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t position) override;
     void SetProgressStep(int32_t step) override;

@@ -7,8 +7,9 @@
 
 #include "cli/ConvertCommand.h"
 #include "cli/StopSignals.h"
+#include "common/ProcessSetup.h"
 #include "imaging/ComposeDocument.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace {
 
@@ -22,14 +23,16 @@ std::unique_ptr<PDFWriter::PDF> Compose(const std::vector<std::wstring>& picture
 
 int main(int argc, char** argv) {
     using namespace vellumet::cli;
+    vellumet::PrepareProcess();
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
-    vellumet::OfficeSlideExporter office;
+    powerpoint::LibreOfficeExporter office;
     CommandServices services;
     services.exporter = &office;
     services.compose = Compose;
     services.cancel = &signals.Token();
+    services.armCancellation = [&signals] { signals.ArmCancellation(); };
     services.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
 
     ConvertCommand command(services);

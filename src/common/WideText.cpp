@@ -111,6 +111,24 @@ std::u16string ToUtf16(std::wstring_view text) {
     return out;
 }
 
+std::wstring FromUtf16(std::u16string_view units) {
+    std::wstring out;
+    out.reserve(units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        const char32_t unit = units[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size()) {
+            const char32_t next = units[i + 1];
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00)));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(static_cast<wchar_t>(unit));
+    }
+    return out;
+}
+
 std::filesystem::path ToPath(std::wstring_view text) {
     return std::filesystem::path(ToNative(text));
 }

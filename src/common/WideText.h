@@ -18,8 +18,14 @@ std::string ToNative(std::wstring_view text);
 // Wide text of a byte string; invalid UTF-8 bytes become lone surrogates U+DC80..U+DCFF.
 std::wstring FromNative(std::string_view bytes);
 
-// UTF-16 code units of a wide text: characters above U+FFFF become surrogate pairs.
+// UTF-16 code units of a wide text: characters above U+FFFF become surrogate pairs; every other
+// character, a lone surrogate included, is one unit.
 std::u16string ToUtf16(std::wstring_view text);
+
+// Wide text of UTF-16 code units, the one decoder of UTF-16 in Vellumet: a high surrogate followed by
+// a low one becomes one character; a lone surrogate is kept as it is, so FromUtf16(ToUtf16(x)) == x
+// for every wide text FromNative makes.
+std::wstring FromUtf16(std::u16string_view units);
 
 // A file-system path from a wide text and back.
 std::filesystem::path ToPath(std::wstring_view text);

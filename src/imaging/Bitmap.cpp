@@ -15,10 +15,11 @@
 #include <QPen>
 #include <QTransform>
 #include <limits>
-#include <new>
+#include <optional>
 #include <utility>
-#include <vector>
 
+#include "common/PngChunks.h"
+#include "common/ScratchBuffer.h"
 #include "common/WideText.h"
 #include "imaging/Flatten.h"
 #include "imaging/PngDecoder.h"
@@ -59,9 +60,13 @@ inline void StoreFlattened(QRgb p, bool premultiplied, uchar* target) {
                       static_cast<uint32_t>(qBlue(p)), alpha, target);
 }
 
-// Pictures up to this size are decoded and flattened in buffers that the thread keeps for its next
-// picture; larger ones are released at once.
-constexpr qsizetype kKeptScratchBytes = 16 * 1024 * 1024;
+// Pictures up to vellumet::kKeptScratchBytes are decoded and flattened in buffers that the thread
+// keeps for its next picture (see common/ScratchBuffer.h); larger ones are released at once.
+void TrimScratchImage(QImage& image) {
+    if (static_cast<size_t>(image.sizeInBytes()) > vellumet::kKeptScratchBytes) {
+        image = QImage();
+    }
+}
 
 // Writes the 32-bit picture `argb` flattened into `out` (24-bit, same size), row by row.
 QImage& FlattenRows(const QImage& argb, QImage& out) {
@@ -118,9 +123,7 @@ QImage FlattenToBgr(const QImage& image, bool turn) {
     }
     FlattenRows(argb, flat);
     QImage turned = flat.transformed(QTransform().rotate(270));
-    if (flat.sizeInBytes() > kKeptScratchBytes) {
-        flat = QImage();
-    }
+    TrimScratchImage(flat);
     return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
 }
 
@@ -144,9 +147,7 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::Turn
             pixels.reset();
         }
     }
-    if (decoded.sizeInBytes() > kKeptScratchBytes) {
-        decoded = QImage();
-    }
+    TrimScratchImage(decoded);
     return pixels;
 }
 
@@ -171,7 +172,7 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
         }
     }
     if (size > static_cast<size_t>(std::numeric_limits<qsizetype>::max()) ||
-        (PngDecoder::IsPng(data, size) && !PngDecoder::ChunksFitInFile(data, size))) {
+        (vellumet::HasPngSignature(data, size) && !PngDecoder::ChunksFitInFile(data, size))) {
         return nullptr;
     }
     QByteArray bytes =
@@ -187,30 +188,31 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
 // limit is far smaller).
 constexpr off_t kMaxPictureFile = 1024 * 1024 * 1024;
 
-// Reads the whole regular file `fd` of `size` bytes into `out`; false on a read error or when memory
-// is short.
-bool ReadWhole(int fd, off_t size, std::vector<uint8_t>& out) {
-    try {
-        out.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return false;
+// Reads the whole regular file `fd` of `size` bytes into `scratch`; the bytes read, or nothing on a
+// read error or when memory is short.
+std::optional<size_t> ReadWhole(int fd, off_t size, vellumet::ScratchBuffer& scratch, const uint8_t*& bytes) {
+    // One byte at least, so that an empty file too gets a valid pointer.
+    uint8_t* const out = scratch.Get(size > 0 ? static_cast<size_t>(size) : 1);
+    if (out == nullptr) {
+        return std::nullopt;
     }
+    const size_t wanted = static_cast<size_t>(size);
     size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+    while (done < wanted) {
+        const ssize_t n = ::read(fd, out + done, wanted - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
-            return false;
+            return std::nullopt;
         }
         if (n == 0) {
             break;  // the file shrank meanwhile: decode what is there
         }
         done += static_cast<size_t>(n);
     }
-    out.resize(done);
-    return true;
+    bytes = out;
+    return done;
 }
 
 QImage NewWhiteImage(int32_t w, int32_t h) {
@@ -254,16 +256,15 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecisio
         return nullptr;
     }
     // Read whole, so that the picture's structure can be checked before any decoder allocates.
-    thread_local std::vector<uint8_t> bytes;
-    const bool read = ReadWhole(fd, info.st_size, bytes);
+    thread_local vellumet::ScratchBuffer fileBytes;
+    const uint8_t* bytes = nullptr;
+    const std::optional<size_t> read = ReadWhole(fd, info.st_size, fileBytes, bytes);
     ::close(fd);
     std::unique_ptr<Pixels> pixels;
     if (read) {
-        pixels = DecodeBytes(bytes.data(), bytes.size(), turn);
+        pixels = DecodeBytes(bytes, *read, turn);
     }
-    if (bytes.capacity() > static_cast<size_t>(kKeptScratchBytes)) {
-        bytes = std::vector<uint8_t>();
-    }
+    fileBytes.Trim();
     if (!pixels) {
         return nullptr;
     }

@@ -5,7 +5,10 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "common/PngChunks.h"
+#include "common/ScratchBuffer.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Flatten.h"
 
@@ -17,18 +20,11 @@ namespace imaging {
 
 namespace {
 
-constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+using vellumet::PngChunk;
+using vellumet::PngChunkWalker;
+using vellumet::ReadBigEndian32;
+
 constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
-// Working buffers up to this size stay with the thread for its next picture.
-constexpr size_t kKeptBufferBytes = 16 * 1024 * 1024;
-
-uint32_t ReadBigEndian32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
-}
-
-bool IsType(const uint8_t* type, const char (&name)[5]) {
-    return std::memcmp(type, name, 4) == 0;
-}
 
 // Chunk types are four ASCII letters.
 bool IsValidType(const uint8_t* type) {
@@ -46,34 +42,12 @@ bool IsCritical(const uint8_t* type) {
     return (type[0] & 0x20) == 0;
 }
 
-bool CrcMatches(const uint8_t* typeAndData, uint32_t length) {
+bool CrcMatches(const PngChunk& chunk) {
     uLong crc = crc32(0L, Z_NULL, 0);
     // Chunk lengths are at most 2^31 - 1, which uInt holds.
-    crc = crc32(crc, typeAndData, static_cast<uInt>(length) + 4);
-    return static_cast<uint32_t>(crc) == ReadBigEndian32(typeAndData + 4 + length);
+    crc = crc32(crc, chunk.type, static_cast<uInt>(chunk.length) + 4);
+    return static_cast<uint32_t>(crc) == ReadBigEndian32(chunk.data + chunk.length);
 }
-
-// A buffer that the thread keeps between pictures unless it grew large.
-class ThreadBuffer {
-public:
-    uint8_t* Get(size_t size) {
-        if (bytes_.size() < size) {
-            bytes_.clear();
-            bytes_.shrink_to_fit();
-            bytes_.resize(size);
-        }
-        return bytes_.data();
-    }
-    void Trim() {
-        if (bytes_.size() > kKeptBufferBytes) {
-            bytes_.clear();
-            bytes_.shrink_to_fit();
-        }
-    }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
 
 struct DecompressorDeleter {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
@@ -271,8 +245,11 @@ template <int Bpp>
 bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* firstRow, ptrdiff_t stride,
                          bool turned) {
     const size_t rowBytes = static_cast<size_t>(width) * Bpp;
-    thread_local ThreadBuffer zeros;
+    thread_local vellumet::ScratchBuffer zeros;
     uint8_t* zeroRow = zeros.Get(rowBytes);
+    if (zeroRow == nullptr) {
+        return false;
+    }
     std::memset(zeroRow, 0, rowBytes);
     const uint8_t* prev = zeroRow;
     bool ok = true;
@@ -301,28 +278,25 @@ bool UndoFiltersAndStore(uint8_t* raw, int32_t width, int32_t height, uint8_t* f
 
 }  // namespace
 
-bool PngDecoder::IsPng(const uint8_t* data, size_t size) {
-    return data != nullptr && size >= sizeof kSignature &&
-           std::memcmp(data, kSignature, sizeof kSignature) == 0;
-}
-
 bool PngDecoder::ChunksFitInFile(const uint8_t* data, size_t size) {
-    if (!IsPng(data, size)) {
+    if (!vellumet::HasPngSignature(data, size)) {
         return false;
     }
-    size_t pos = sizeof kSignature;
-    // Each step moves past one whole chunk of at least 12 bytes, so the walk ends.
-    while (size - pos >= 8) {
-        const uint32_t length = ReadBigEndian32(data + pos);
-        if (length > size - pos - 8 || size - pos - 8 - length < 4) {
-            return false;
+    PngChunkWalker walker(data, size);
+    PngChunk chunk;
+    while (true) {
+        switch (walker.Next(chunk)) {
+            case PngChunkWalker::Step::End:
+                return true;  // ends between chunks: nothing more is declared
+            case PngChunkWalker::Step::Overrun:
+                return false;
+            case PngChunkWalker::Step::Chunk:
+                if (chunk.Is("IEND")) {
+                    return true;
+                }
+                break;
         }
-        if (IsType(data + pos + 4, "IEND")) {
-            return true;
-        }
-        pos += size_t{length} + 12;
     }
-    return true;  // ends between chunks: nothing more is declared
 }
 
 bool PngDecoder::Parse(const uint8_t* data, size_t size) {
@@ -338,84 +312,78 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
 bool PngDecoder::ParseChunks(const uint8_t* data, size_t size) {
     width_ = height_ = bytesPerPixel_ = 0;
     imageData_.clear();
-    if (!IsPng(data, size)) {
+    if (!vellumet::HasPngSignature(data, size)) {
         return false;
     }
-    size_t pos = sizeof kSignature;
+    PngChunkWalker walker(data, size);
+    PngChunk chunk;
     bool seenHeader = false;
     bool seenPalette = false;
     bool seenImageData = false;   // an IDAT chunk, even an empty one, came
     bool imageDataEnded = false;  // and another chunk followed it
     while (true) {
-        if (size - pos < 12) {
-            return false;  // truncated before IEND
+        if (walker.Next(chunk) != PngChunkWalker::Step::Chunk) {
+            return false;  // truncated before IEND, or a chunk longer than the file
         }
-        const uint32_t length = ReadBigEndian32(data + pos);
-        const uint8_t* type = data + pos + 4;
-        if (length > kMaxChunkLength || length > size - pos - 12) {
+        const uint32_t length = chunk.length;
+        if (length > kMaxChunkLength || !IsValidType(chunk.type)) {
             return false;
         }
-        if (!IsValidType(type)) {
-            return false;
-        }
-        const uint8_t* body = type + 4;
-        const bool isHeader = IsType(type, "IHDR");
+        const bool isHeader = chunk.Is("IHDR");
         if (seenHeader == isHeader) {
             return false;  // IHDR must come first, and once
         }
-        if (IsType(type, "IDAT")) {
-            if (imageDataEnded || !CrcMatches(type, length)) {
+        if (chunk.Is("IDAT")) {
+            if (imageDataEnded || !CrcMatches(chunk)) {
                 return false;
             }
             seenImageData = true;
             if (length > 0) {
-                imageData_.push_back({body, length});
+                imageData_.push_back({chunk.data, length});
             }
         } else {
             imageDataEnded = seenImageData;
             if (isHeader) {
-                if (length != 13 || !CrcMatches(type, length)) {
+                const std::optional<vellumet::PngHeader> header = vellumet::ReadPngHeader(chunk);
+                if (!header || !CrcMatches(chunk)) {
                     return false;
                 }
-                const uint32_t w = ReadBigEndian32(body);
-                const uint32_t h = ReadBigEndian32(body + 4);
-                const uint8_t depth = body[8];
-                const uint8_t colourType = body[9];
-                if (w < 1 || h < 1 || w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+                const uint32_t w = header->width;
+                const uint32_t h = header->height;
+                if (w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
                     h > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
                     int64_t{w} * int64_t{h} * 4 > kMaxDecodeBytes) {
                     return false;
                 }
                 // 8-bit RGB or RGBA, deflate, filter method 0, no interlacing.
-                if (depth != 8 || (colourType != 2 && colourType != 6) || body[10] != 0 || body[11] != 0 ||
-                    body[12] != 0) {
+                if (header->bitDepth != 8 || (header->colourType != 2 && header->colourType != 6) ||
+                    header->compression != 0 || header->filter != 0 || header->interlace != 0) {
                     return false;
                 }
                 width_ = static_cast<int32_t>(w);
                 height_ = static_cast<int32_t>(h);
-                bytesPerPixel_ = colourType == 6 ? 4 : 3;
+                bytesPerPixel_ = header->colourType == 6 ? 4 : 3;
                 seenHeader = true;
-            } else if (IsType(type, "IEND")) {
-                if (length != 0 || !CrcMatches(type, length) || imageData_.empty()) {
+            } else if (chunk.Is("IEND")) {
+                if (length != 0 || !CrcMatches(chunk) || imageData_.empty()) {
                     return false;
                 }
                 return true;
-            } else if (IsType(type, "tRNS")) {
+            } else if (chunk.Is("tRNS")) {
                 return false;  // a transparent colour: left to the general decoder
-            } else if (IsType(type, "PLTE")) {
+            } else if (chunk.Is("PLTE")) {
                 // A suggested palette of a true-colour picture; it changes no pixel, but one out of
                 // place or of a wrong length makes the file invalid.
                 if (seenPalette || seenImageData || length == 0 || length % 3 != 0 || length > 768 ||
-                    !CrcMatches(type, length)) {
+                    !CrcMatches(chunk)) {
                     return false;
                 }
                 seenPalette = true;
-            } else if (IsCritical(type)) {
+            } else if (IsCritical(chunk.type)) {
                 return false;
             }
             // Other ancillary chunks (text, colour space, time) change no pixel and are skipped.
         }
-        pos += size_t{length} + 12;
     }
 }
 
@@ -432,7 +400,7 @@ bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const 
     const size_t rawSize = (rowBytes + 1) * static_cast<size_t>(height_);
 
     // The zlib stream, in one piece: the single IDAT itself, or the chunks joined.
-    thread_local ThreadBuffer joined;
+    thread_local vellumet::ScratchBuffer joined;
     const uint8_t* stream = imageData_.front().data;
     size_t streamSize = imageData_.front().size;
     if (imageData_.size() > 1) {
@@ -441,6 +409,9 @@ bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const 
             streamSize += span.size;  // bounded by the file's size
         }
         uint8_t* const start = joined.Get(streamSize);
+        if (start == nullptr) {
+            return false;
+        }
         uint8_t* out = start;
         for (const Span& span : imageData_) {
             std::memcpy(out, span.data, span.size);
@@ -449,14 +420,15 @@ bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const 
         stream = start;
     }
 
-    thread_local ThreadBuffer raw;
+    thread_local vellumet::ScratchBuffer raw;
     uint8_t* rows = raw.Get(rawSize);
     size_t consumed = 0;
     size_t produced = 0;
-    const libdeflate_result inflated =
-        libdeflate_zlib_decompress_ex(decompressor, stream, streamSize, rows, rawSize, &consumed, &produced);
     // Exactly the image's bytes, and no data after the stream's end.
-    bool ok = inflated == LIBDEFLATE_SUCCESS && produced == rawSize && consumed == streamSize;
+    bool ok = rows != nullptr &&
+              libdeflate_zlib_decompress_ex(decompressor, stream, streamSize, rows, rawSize, &consumed,
+                                            &produced) == LIBDEFLATE_SUCCESS &&
+              produced == rawSize && consumed == streamSize;
     if (ok) {
         ok = bytesPerPixel_ == 4 ? UndoFiltersAndStore<4>(rows, width_, height_, firstRow, stride, turned)
                                  : UndoFiltersAndStore<3>(rows, width_, height_, firstRow, stride, turned);

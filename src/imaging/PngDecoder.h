@@ -21,10 +21,7 @@ public:
     // kMaxDecodeBytes of pixels is declined too.
     bool Parse(const uint8_t* data, size_t size);
 
-    // True when `data` begins with the PNG signature.
-    static bool IsPng(const uint8_t* data, size_t size);
-
-    // False when a chunk of the PNG file at `data` declares more bytes than the file holds after it.
+    // False when `data` is not a PNG file or a chunk of it declares more bytes than the file holds after it.
     // Such a file is truncated or forged; a general decoder would first allocate what the chunk
     // declares (up to 2 GB) and then fail on the missing bytes anyway.
     static bool ChunksFitInFile(const uint8_t* data, size_t size);

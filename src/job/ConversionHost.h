@@ -22,7 +22,9 @@ public:
     virtual void EndBusy() = 0;
 
     // Shows an error (caption kMessageCaption) and returns only once the user has dismissed it.
-    virtual void ShowMessage(const std::wstring& text) = 0;
+    // `detail` says why in the office's words, or is empty: the dialog shows it as the message's
+    // detailed text, the command line as a second line.
+    virtual void ShowMessage(const std::wstring& text, const std::wstring& detail) = 0;
 
     // The progress position, 0..100.
     virtual int32_t ProgressPosition() = 0;

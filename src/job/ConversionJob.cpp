@@ -29,8 +29,9 @@ public:
     explicit JobRun(const ConversionJob& job)
         : settings_(job.settings),
           host_(*job.host),
-          exporter_(*job.exporter),
+          exporter_(job.exporter),
           compose_(job.compose),
+          pictureFolder_(job.source == JobSource::PictureFolder),
           cancel_(job.host->Cancellation()) {}
     ~JobRun() { RemoveTemporaryFiles(); }
 
@@ -46,20 +47,28 @@ public:
 private:
     bool Cancelled() const { return cancel_ != nullptr && cancel_->IsCancelled(); }
 
+    // Has the exporter write the slide pictures into a private folder of the job's and collects
+    // them into pictures_. Returns a JobResult code; Succeeded to go on.
+    int ExportPictures(const PixelSize& exportSize);
+    // From the pictures in pictures_ to the saved file.
+    int ComposeAndSave(const PixelSize& page);
+
     // Deletes the pictures in list order, then the folder and anything else left in it.
     // Failures are ignored.
     void RemoveTemporaryFiles() noexcept;
 
-    // Shows `message`, then releases the host once it has been dismissed.
-    int Fail(const std::wstring& message, int code);
+    // Shows `message` (with `detail`, why, when known), then releases the host once it has been
+    // dismissed.
+    int Fail(const std::wstring& message, int code, const std::wstring& detail = {});
     // Ends a cancelled run: nothing is shown.
     int Stop();
     int End(int code);
 
     const ConversionSettings& settings_;
     ConversionHost& host_;
-    SlideExporter& exporter_;
+    SlideExporter* exporter_;
     ComposeFunction compose_;
+    bool pictureFolder_;
     const CancelToken* cancel_;
 
     bool busy_ = false;
@@ -68,6 +77,11 @@ private:
 };
 
 void JobRun::RemoveTemporaryFiles() noexcept {
+    if (pictureFolder_) {
+        // The user's pictures stay.
+        pictures_.clear();
+        return;
+    }
     for (const std::wstring& picture : pictures_) {
         try {
             ::unlink(ToNative(picture).c_str());
@@ -86,8 +100,8 @@ int JobRun::End(int code) {
     return code;
 }
 
-int JobRun::Fail(const std::wstring& message, int code) {
-    host_.ShowMessage(message);
+int JobRun::Fail(const std::wstring& message, int code, const std::wstring& detail) {
+    host_.ShowMessage(message, detail);
     return End(code);
 }
 
@@ -103,29 +117,47 @@ int JobRun::Run() {
         return Stop();
     }
 
-    const int flags = ExportFlagsOf(settings_);
     const PixelSize page = LookupDevice(settings_.schemeName);
-    const PixelSize exportSize = ComputeExportSize(page);
-    const int32_t slidesPerPage = SlidesPerPageOf(settings_);
+    if (!pictureFolder_) {
+        const int exported = ExportPictures(ComputeExportSize(page));
+        if (exported != JobResult::Succeeded) {
+            return exported;
+        }
+    } else {
+        const int32_t position = host_.ProgressPosition();
+        host_.SetProgressPosition(kRetimedPosition);
+        host_.SetProgressStep(RetimedProgressStep(position));
+        pictures_ = CollectSlidePictures(L"*.png", settings_.sourcePath);
+        if (Cancelled()) {
+            return Stop();
+        }
+        if (pictures_.empty()) {
+            return Fail(kConvertFailedMessage + settings_.sourcePath, JobResult::NoPictures);
+        }
+    }
+    return ComposeAndSave(page);
+}
 
-    const int version = exporter_.GetPowerPointVersion();
+int JobRun::ExportPictures(const PixelSize& exportSize) {
+    const int version = exporter_->GetPowerPointVersion();
     if (Cancelled()) {
         return Stop();
     }
     if (version < kOldestUsableVersion) {
-        return Fail(kVersionRefusalMessage, JobResult::NoOffice);
+        return Fail(exporter_->VersionRefusal(), JobResult::NoOffice);
     }
 
     // The pictures go into a folder of our own, created fresh and private before the export.
     folder_ = CreatePrivateFolder(settings_.tempFolder);
     if (folder_.empty()) {
-        return Fail(kConvertFailedMessage + settings_.sourcePath, JobResult::NoPictures);
+        return Fail(kConvertFailedMessage + settings_.sourcePath, JobResult::NoPictures,
+                    L"The temporary folder cannot be created: " + settings_.tempFolder);
     }
     if (Cancelled()) {
         return Stop();
     }
-    exporter_.ExportSlides(flags, settings_.sourcePath, folder_, exportSize.width, exportSize.height,
-                           OpenDispIdFor(version), cancel_);
+    exporter_->ExportSlides(ExportFlagsOf(settings_), settings_.sourcePath, folder_, exportSize.width,
+                            exportSize.height, OpenDispIdFor(version), cancel_);
     if (Cancelled()) {
         return Stop();
     }
@@ -140,14 +172,18 @@ int JobRun::Run() {
     pictures_ = CollectSlidePictures(L"*.png", folder_);
     if (pictures_.empty()) {
         RemoveTemporaryFiles();
-        return Fail(kConvertFailedMessage + settings_.sourcePath, JobResult::NoPictures);
+        return Fail(kConvertFailedMessage + settings_.sourcePath, JobResult::NoPictures,
+                    exporter_->LastFailure());
     }
     if (Cancelled()) {
         return Stop();
     }
+    return JobResult::Succeeded;
+}
 
+int JobRun::ComposeAndSave(const PixelSize& page) {
     std::unique_ptr<PDFWriter::PDF> document =
-        compose_(pictures_, page.width, page.height, slidesPerPage, cancel_);
+        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), cancel_);
     RemoveTemporaryFiles();
     if (Cancelled()) {
         return Stop();
@@ -165,7 +201,8 @@ int JobRun::Run() {
         return Fail(kGenerateFailedMessage, JobResult::ComposeFailed);
     }
 
-    const std::wstring outputPath = settings_.outputFolder + GetBaseName(settings_.sourcePath) + L".pdf";
+    const std::wstring outputPath =
+        OutputPathFor(settings_.sourcePath, pictureFolder_, settings_.outputFolder);
     if (Cancelled()) {
         return Stop();
     }
@@ -185,7 +222,7 @@ int JobRun::Abandon() noexcept {
     const bool cancelled = Cancelled();
     try {
         if (!cancelled) {
-            host_.ShowMessage(kGenerateFailedMessage);
+            host_.ShowMessage(kGenerateFailedMessage, {});
         }
     } catch (...) {
         // The host is released below in any case.
@@ -220,7 +257,8 @@ int32_t RetimedProgressStep(int32_t position) {
 }
 
 int ConversionThreadProc(const ConversionJob* job) {
-    if (job == nullptr || job->host == nullptr || job->exporter == nullptr || job->compose == nullptr) {
+    if (job == nullptr || job->host == nullptr || job->compose == nullptr ||
+        (job->exporter == nullptr && job->source == JobSource::Presentation)) {
         return JobResult::NoJob;
     }
     JobRun run(*job);

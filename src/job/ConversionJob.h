@@ -20,20 +20,31 @@ using ComposeFunction = std::unique_ptr<PDFWriter::PDF> (*)(const std::vector<st
                                                             int32_t pageWidth, int32_t pageHeight,
                                                             int32_t slidesPerPage, const CancelToken* cancel);
 
+// What settings.sourcePath names.
+enum class JobSource {
+    // A presentation: the exporter turns its slides into pictures in a private temporary folder,
+    // which the job removes with everything in it.
+    Presentation,
+    // A folder of slide pictures that belong to the user: composed as they are, never deleted. The
+    // exporter, the omit options and tempFolder are not used.
+    PictureFolder,
+};
+
 // Everything one run needs. The front end builds one per conversion and keeps it, the host and the
 // exporter alive until ConversionThreadProc has returned; the job reads it and changes nothing.
 struct ConversionJob {
     ConversionSettings settings;
     ConversionHost* host = nullptr;
-    SlideExporter* exporter = nullptr;
+    SlideExporter* exporter = nullptr;  // may be null for a picture folder
     ComposeFunction compose = nullptr;
+    JobSource source = JobSource::Presentation;
 };
 
 // Runs the job on the calling thread and returns a JobResult code (JobMessages.h). A failure shows
 // exactly one message through the host, and the host's EndBusy follows only once it is dismissed.
 // Whatever the outcome, the temporary folder the job created is gone when it returns, and an
-// output file exists only after success. Returns JobResult::NoJob, touching nothing, when `job`
-// or any of its parts is null.
+// output file (OutputPathFor, SlidePictures.h) exists only after success. Returns
+// JobResult::NoJob, touching nothing, when `job` or a part its source needs is null.
 int ConversionThreadProc(const ConversionJob* job);
 
 // The identifier that opens a presentation for a version code: 2004 for 3, 2005 for 4 and above,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/PixelSize.h"
 #include "job/ConversionSettings.h"
 
 namespace vellumet {
@@ -22,12 +23,6 @@ inline constexpr DeviceScheme kDeviceSchemes[] = {
 
 // The page of any name that is not in the table.
 inline constexpr DeviceScheme kDefaultDevice = {L"", 600, 800};
-
-struct PixelSize {
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const PixelSize&) const = default;
-};
 
 // The page size of the first row whose name equals `schemeName` exactly (case-sensitive),
 // else that of kDefaultDevice.

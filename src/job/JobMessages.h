@@ -1,16 +1,10 @@
 #pragma once
 // The texts the job shows and the codes it ends with.
 
-#include "powerpoint/VersionProbe.h"
-
 namespace vellumet {
 
 // Caption of every message the job shows; hosts show the messages as errors.
 inline constexpr wchar_t kMessageCaption[] = L"Vellumet";
-
-// No usable office suite is installed: the office helper's text, which names the suite and the
-// oldest release that works.
-inline constexpr const wchar_t* kVersionRefusalMessage = powerpoint::kOfficeVersionRefusal;
 
 // Followed directly by the presentation's path.
 inline constexpr wchar_t kConvertFailedMessage[] = L"Can not convert the file:";
@@ -24,7 +18,7 @@ inline constexpr wchar_t kSaveFailedMessage[] = L"Can not save PDF to a file: ";
 namespace JobResult {
 enum : int {
     Succeeded = 0,       // the PDF file was written
-    NoOffice = -1,       // the office suite is missing or too old; nothing was exported
+    NoOffice = -1,       // the office suite is missing or too old (SlideExporter::VersionRefusal)
     NoPictures = -3,     // the export left no picture (or its folder could not be created)
     ComposeFailed = -4,  // composition produced no document, or the document failed
     SaveFailed = -5,     // the PDF file could not be written

@@ -1,6 +1,6 @@
 #pragma once
 // The office suite as the job sees it: which release is installed, and the export of every slide
-// of a presentation as a PNG picture.
+// of a presentation as a PNG picture. The job knows the office only through this interface.
 
 #include <cstdint>
 #include <string>
@@ -17,14 +17,24 @@ public:
     // above later releases.
     virtual int GetPowerPointVersion() = 0;
 
-    // Exports every slide of `sourcePath` as a `exportWidth` x `exportHeight` PNG picture into
-    // `folder` (an existing folder, no trailing separator), one file after another in slide order.
-    // `flags` are ExportFlags bits; `openDispId` is the identifier that opens the presentation.
-    // Stops at the next slide once `cancel` (may be null) is cancelled. The job does not look at
-    // the result: a failed export shows up as missing pictures.
+    // What the job shows when GetPowerPointVersion gave an unusable code: it names the office suite
+    // and the oldest release that works.
+    virtual std::wstring VersionRefusal() const = 0;
+
+    // Exports every slide of `sourcePath` as a picture of at most `exportWidth` x `exportHeight`
+    // pixels, with the slide's aspect kept, into `folder` (an existing folder, no trailing
+    // separator), as PNG files created one after another in slide order. Their names sort in slide
+    // order, so pictures that the file system stamps with the same creation time still come in
+    // slide order. `flags` are ExportFlags bits; `openDispId` is the identifier that opens the
+    // presentation. Stops at the next slide once `cancel` (may be null) is cancelled. The job does
+    // not look at the result: a failed export shows up as missing pictures.
     virtual int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                              int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                              const CancelToken* cancel) = 0;
+
+    // Why the last ExportSlides left no pictures, as one line for the user (for example that the
+    // presentation is protected by a password); empty when it succeeded or nobody knows.
+    virtual std::wstring LastFailure() const = 0;
 };
 
 }  // namespace vellumet

@@ -189,4 +189,8 @@ std::wstring GetBaseName(std::wstring_view path) {
     return name;
 }
 
+std::wstring OutputPathFor(std::wstring_view source, bool pictureFolder, const std::wstring& outputFolder) {
+    return outputFolder + (pictureFolder ? GetFileName(source) : GetBaseName(source)) + L".pdf";
+}
+
 }  // namespace vellumet

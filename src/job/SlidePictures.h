@@ -39,4 +39,8 @@ std::wstring GetFileName(std::wstring_view path);
 // or there is none: then the whole file name.
 std::wstring GetBaseName(std::wstring_view path);
 
+// Where the PDF of `source` goes: `outputFolder` (ending with "/") + the presentation's base name,
+// or the picture folder's whole name, + ".pdf".
+std::wstring OutputPathFor(std::wstring_view source, bool pictureFolder, const std::wstring& outputFolder);
+
 }  // namespace vellumet

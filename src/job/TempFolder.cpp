@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/StaleFolders.h"
 #include "common/WideText.h"
 
 namespace vellumet {
@@ -29,8 +30,8 @@ std::wstring UserTempPath() {
 
 std::wstring FormatTempFolderName(std::wstring_view tempPath, const std::tm& time) {
     char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "PPT%04d%02d%02d%02d%02d%02d", time.tm_year + 1900, time.tm_mon + 1,
-                  time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
+    std::snprintf(stamp, sizeof stamp, "%s%04d%02d%02d%02d%02d%02d", kTempFolderStem, time.tm_year + 1900,
+                  time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
     std::wstring name(tempPath);
     name += FromNative(stamp);
     return name;
@@ -48,10 +49,14 @@ std::wstring CreatePrivateFolder(std::wstring_view prefix) {
         if (prefix.empty()) {
             return {};
         }
+        // Folders of earlier runs that were killed before they could clean up go first.
+        const std::filesystem::path path = ToPath(prefix);
+        ReclaimStaleFolders(path.parent_path(), kTempFolderStem);
         std::string templ = ToNative(prefix) + "XXXXXX";
         if (mkdtemp(templ.data()) == nullptr) {
             return {};
         }
+        MarkFolderOwner(templ);
         return FromNative(templ);
     } catch (const std::bad_alloc&) {
         return {};

@@ -2,10 +2,10 @@
 
 #include <memory>
 
+#include "common/ScratchBuffer.h"
 #include "pdfwriter/NumberFormat.h"
 #include "pdfwriter/PDF.h"
 #include "pdfwriter/PixelSource.h"
-#include "pdfwriter/ScratchBuffer.h"
 
 namespace PDFWriter {
 namespace {
@@ -58,7 +58,8 @@ void ImageObject::LoadPixels(PixelSource* picture, int32_t requestedWidth, int32
     // At most 20000 x 20000 x 3 bytes: within 32 bits, checked above.
     const size_t rowBytes = static_cast<size_t>(w) * 3;
     const size_t size = rowBytes * static_cast<size_t>(h);
-    uint8_t* rgb = ThreadScratch(kRgbScratchSlot, size);
+    thread_local vellumet::ScratchBuffer rgbRows;
+    uint8_t* rgb = rgbRows.Get(size);
     if (rgb != nullptr) {
         for (int32_t r = 0; r < h; ++r) {
             const uint8_t* source = firstRow + r * stride;
@@ -75,7 +76,7 @@ void ImageObject::LoadPixels(PixelSource* picture, int32_t requestedWidth, int32
         stream.Append(rgb, static_cast<int32_t>(size), true);
         stream.ShrinkToFit();
     }
-    ReleaseLargeScratch(kRgbScratchSlot);
+    rgbRows.Trim();
 }
 
 void ImageObject::WriteObject(MemoryStream& out) const {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "pdfwriter/ScratchBuffer.h"
+#include "common/ScratchBuffer.h"
 #include "pdfwriter/Zlib.h"
 
 namespace PDFWriter {
@@ -70,7 +70,8 @@ MemoryStream& MemoryStream::Append(const void* bytes, int32_t size, bool compres
     // The compressor writes into a scratch area of the documented bound, reused per thread; only
     // the bytes it produced are appended.
     const int64_t scratchSize = CompressScratchSize(size);
-    uint8_t* scratch = ThreadScratch(kCompressScratchSlot, static_cast<size_t>(scratchSize));
+    thread_local vellumet::ScratchBuffer compressed;
+    uint8_t* scratch = compressed.Get(static_cast<size_t>(scratchSize));
     if (scratch == nullptr) {
         return *this;
     }
@@ -80,7 +81,7 @@ MemoryStream& MemoryStream::Append(const void* bytes, int32_t size, bool compres
     if (compressedLength >= 0 && compressedLength <= INT32_MAX) {
         Append(scratch, static_cast<int32_t>(compressedLength));
     }
-    ReleaseLargeScratch(kCompressScratchSlot);
+    compressed.Trim();
     return *this;
 }
 

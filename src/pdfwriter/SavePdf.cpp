@@ -1,6 +1,7 @@
 #include "pdfwriter/SavePdf.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,15 +9,33 @@
 #include <random>
 #include <string>
 
+#include "common/ProcessSetup.h"
 #include "common/WideText.h"
 #include "pdfwriter/PDF.h"
 
 namespace PDFWriter {
 namespace {
 
-// Creates a new, empty file next to `target`, named ".<name>.<random>.part". Returns its descriptor
-// (and its path in `tempPath`), or -1.
+// What a temporary name adds to the file's name: "." before it, "." and eight letters and ".part" after.
+constexpr size_t kTemporaryExtra = 1 + 1 + 8 + 5;
+
+// The part of `name` that the temporary name keeps: all of it when the temporary name then fits
+// NAME_MAX, else as many leading bytes as fit, never ending inside a UTF-8 sequence.
+std::string TemporaryStem(const std::string& name) {
+    if (name.size() + kTemporaryExtra <= NAME_MAX) {
+        return name;
+    }
+    size_t keep = NAME_MAX - kTemporaryExtra;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+        --keep;
+    }
+    return name.substr(0, keep);
+}
+
+// Creates a new, empty file next to `target`, named ".<name>.<random>.part" (the name shortened so
+// that this fits). Returns its descriptor (and its path in `tempPath`), or -1.
 int CreateTemporaryBeside(const std::string& folder, const std::string& name, std::string& tempPath) {
+    const std::string stem = TemporaryStem(name);
     std::random_device entropy;
     std::mt19937_64 generator((static_cast<uint64_t>(entropy()) << 32) ^ entropy() ^
                               static_cast<uint64_t>(getpid()));
@@ -26,7 +45,7 @@ int CreateTemporaryBeside(const std::string& folder, const std::string& name, st
         for (int i = 0; i < 8; ++i) {
             suffix.push_back(kAlphabet[generator() % (sizeof kAlphabet - 1)]);
         }
-        tempPath = folder + "/." + name + "." + suffix + ".part";
+        tempPath = folder + "/." + stem + "." + suffix + ".part";
         const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -72,6 +91,9 @@ bool SavePdf(const std::wstring& path, const PDF& document) {
     if (name.empty()) {
         return false;
     }
+
+    // A write past the file-size limit must fail here, not end the program with the file half made.
+    vellumet::FailWritesOverTheFileSizeLimit();
 
     std::string tempPath;
     const int fd = CreateTemporaryBeside(folder, name, tempPath);

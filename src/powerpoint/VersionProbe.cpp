@@ -1,67 +1,10 @@
 #include "powerpoint/VersionProbe.h"
 
-#include <unistd.h>
-
 #include <array>
-#include <charconv>
-#include <cstdlib>
-#include <fstream>
-#include <string>
-#include <system_error>
 
-#include "common/WideText.h"
 #include "powerpoint/DispatchIds.h"
 
 namespace powerpoint {
-namespace {
-
-constexpr char kOfficeBinary[] = "soffice.bin";
-constexpr char kBootstrapFile[] = "bootstraprc";
-constexpr char kProductKey[] = "ProductKey=";
-constexpr std::uintmax_t kLargestBootstrapFile = 64 * 1024;
-
-constexpr std::array<const char*, 2> kUsualProgramFolders = {
-    "/usr/lib/libreoffice/program",
-    "/usr/lib64/libreoffice/program",
-};
-
-bool HoldsOfficeBinary(const std::filesystem::path& folder) {
-    std::error_code error;
-    const auto binary = folder / kOfficeBinary;
-    return std::filesystem::is_regular_file(binary, error) && ::access(binary.c_str(), X_OK) == 0;
-}
-
-// The value of the ProductKey line of the folder's bootstraprc, or empty. The file is a few hundred
-// bytes; anything larger than kLargestBootstrapFile is not read.
-std::string ReadProductKey(const std::filesystem::path& folder) {
-    const auto file = folder / kBootstrapFile;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error || size > kLargestBootstrapFile) {
-        return {};
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.starts_with(kProductKey)) {
-            return line.substr(sizeof(kProductKey) - 1);
-        }
-    }
-    return {};
-}
-
-bool ParseNumber(std::string_view text, int& value) {
-    if (text.empty() || text.front() < '0' || text.front() > '9') {
-        return false;
-    }
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-}  // namespace
 
 int VersionCodeFromText(std::wstring_view currentVersion) {
     struct Row {
@@ -86,64 +29,6 @@ int VersionCodeFromText(std::wstring_view currentVersion) {
         }
     }
     return kVersionUnknown;
-}
-
-bool ParseOfficeRelease(std::string_view productText, int& major, int& minor) {
-    while (!productText.empty() && (productText.back() == ' ' || productText.back() == '\t')) {
-        productText.remove_suffix(1);
-    }
-    const size_t space = productText.find_last_of(" \t");
-    const std::string_view release =
-        space == std::string_view::npos ? productText : productText.substr(space + 1);
-    const size_t firstDot = release.find('.');
-    if (firstDot == std::string_view::npos) {
-        return false;
-    }
-    const std::string_view rest = release.substr(firstDot + 1);
-    const std::string_view minorText = rest.substr(0, rest.find('.'));
-    int parsedMajor = 0;
-    int parsedMinor = 0;
-    if (!ParseNumber(release.substr(0, firstDot), parsedMajor) || !ParseNumber(minorText, parsedMinor)) {
-        return false;
-    }
-    major = parsedMajor;
-    minor = parsedMinor;
-    return true;
-}
-
-std::filesystem::path OfficeProgramFolder() {
-    const char* chosen = std::getenv(kOfficeProgramVariable);
-    if (chosen != nullptr && chosen[0] != '\0') {
-        return std::filesystem::path(chosen);
-    }
-    for (const char* folder : kUsualProgramFolders) {
-        if (HoldsOfficeBinary(folder)) {
-            return std::filesystem::path(folder);
-        }
-    }
-    return {};
-}
-
-int OfficeVersionCode(const std::filesystem::path& programFolder) {
-    if (programFolder.empty() || !HoldsOfficeBinary(programFolder)) {
-        return kVersionUnknown;
-    }
-    int major = 0;
-    int minor = 0;
-    if (!ParseOfficeRelease(ReadProductKey(programFolder), major, minor)) {
-        return kVersionUnknown;
-    }
-    int oldestMajor = 0;
-    int oldestMinor = 0;
-    ParseOfficeRelease(vellumet::ToNative(kOldestLibreOffice), oldestMajor, oldestMinor);
-    if (major < oldestMajor || (major == oldestMajor && minor < oldestMinor)) {
-        return kVersionUnknown;
-    }
-    return kLibreOfficeVersionCode;
-}
-
-int GetPowerPointVersion() {
-    return OfficeVersionCode(OfficeProgramFolder());
 }
 
 int OpenDispIdForVersion(int versionCode) {

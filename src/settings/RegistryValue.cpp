@@ -15,27 +15,17 @@ namespace {
 // The largest text value taken from the store; a larger one is treated as unreadable.
 constexpr uint32_t kMaxTextBytes = 1u << 20;
 
-// Wide text of UTF-16LE units, ending at the first NUL unit or at the end of the bytes. Surrogate
-// pairs become one character; a lone surrogate is kept as it is.
+// Wide text of UTF-16LE units, ending at the first NUL unit or at the end of the bytes.
 std::wstring TextOfUtf16(const std::vector<uint8_t>& bytes, size_t count) {
-    std::wstring text;
-    size_t units = count / 2;
-    for (size_t i = 0; i < units; ++i) {
-        auto unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    std::u16string units;
+    for (size_t i = 0; i + 1 < count; i += 2) {
+        const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         if (unit == 0) {
             break;
         }
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-            auto next = static_cast<char16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                text += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        text += static_cast<wchar_t>(unit);
+        units.push_back(unit);
     }
-    return text;
+    return vellumet::FromUtf16(units);
 }
 
 // UTF-16LE units of text followed by one NUL unit.
@@ -53,15 +43,90 @@ std::vector<uint8_t> Utf16OfText(const std::wstring& text) {
 }
 
 // Reads a REG_DWORD value of key into *number. A shorter value reads as if padded with zero bytes.
-bool QueryNumber(SettingsStore* store, StoreKey* key, const std::wstring& name, uint32_t* number) {
+bool QueryNumber(SettingsStore& store, StoreKey* key, const std::wstring& name, uint32_t* number) {
     uint8_t buffer[4] = {0, 0, 0, 0};
     uint32_t size = sizeof buffer;
     uint32_t type = REG_NONE;
-    if (store->QueryValue(key, name, &type, buffer, &size) != StoreStatus::Ok || type != REG_DWORD) {
+    if (store.QueryValue(key, name, &type, buffer, &size) != StoreStatus::Ok || type != REG_DWORD) {
         return false;
     }
     *number = static_cast<uint32_t>(buffer[0]) | static_cast<uint32_t>(buffer[1]) << 8 |
               static_cast<uint32_t>(buffer[2]) << 16 | static_cast<uint32_t>(buffer[3]) << 24;
+    return true;
+}
+
+// The four little-endian bytes of a REG_DWORD value.
+std::vector<uint8_t> BytesOfNumber(uint32_t number) {
+    return {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
+            static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
+}
+
+// ---- How each type is read from an open key and turned into stored bytes. ReadStored is false when
+// the value is absent, of another type or unreadable; Encode is false for a value that cannot be
+// stored.
+
+// One line of a stored REG_SZ text: up to, not including, the first line feed.
+bool ReadStored(SettingsStore& store, StoreKey* key, const std::wstring& name, std::wstring& text) {
+    uint32_t type = REG_NONE;
+    uint32_t size = 0;
+    if (store.QueryValue(key, name, &type, nullptr, &size) != StoreStatus::Ok || type != REG_SZ ||
+        size > kMaxTextBytes) {
+        return false;
+    }
+    std::vector<uint8_t> buffer(size);
+    uint32_t returned = size;
+    if (store.QueryValue(key, name, &type, buffer.data(), &returned) != StoreStatus::Ok || type != REG_SZ) {
+        return false;
+    }
+    text.clear();
+    if (returned != 0) {
+        std::wistringstream stream(TextOfUtf16(buffer, returned));
+        std::getline(stream, text);
+    }
+    return true;
+}
+
+bool ReadStored(SettingsStore& store, StoreKey* key, const std::wstring& name, bool& flag) {
+    uint32_t number = 0;
+    if (!QueryNumber(store, key, name, &number)) {
+        return false;
+    }
+    flag = number != 0;
+    return true;
+}
+
+bool ReadStored(SettingsStore& store, StoreKey* key, const std::wstring& name, long& value) {
+    uint32_t number = 0;
+    if (!QueryNumber(store, key, name, &number)) {
+        return false;
+    }
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
+// The text goes through a wide text stream, followed by one NUL unit.
+bool Encode(const std::wstring& text, uint32_t& type, std::vector<uint8_t>& bytes) {
+    std::wostringstream stream;
+    stream.precision(20);
+    stream << text;
+    type = REG_SZ;
+    bytes = Utf16OfText(stream.str());
+    return true;
+}
+
+bool Encode(bool flag, uint32_t& type, std::vector<uint8_t>& bytes) {
+    type = REG_DWORD;
+    bytes = BytesOfNumber(flag ? 1 : 0);
+    return true;
+}
+
+bool Encode(long value, uint32_t& type, std::vector<uint8_t>& bytes) {
+    // A long wider than the stored 32 bits would come back as another number: keep the old one.
+    if (value < INT32_MIN || value > INT32_MAX) {
+        return false;
+    }
+    type = REG_DWORD;
+    bytes = BytesOfNumber(static_cast<uint32_t>(static_cast<int32_t>(value)));
     return true;
 }
 
@@ -122,11 +187,11 @@ void registry_value::CloseKey() {
     }
 }
 
-// ---- registry_string
+// ---- registry_typed
 
 template <class T>
-registry_string<T>::registry_string(const std::wstring& path, const T& defaultValue, uint16_t flagBits,
-                                    SettingsStore* store)
+registry_typed<T>::registry_typed(const std::wstring& path, const T& defaultValue, uint16_t flagBits,
+                                  SettingsStore* store)
     : registry_value(path, flagBits, store), value(defaultValue), default_value(defaultValue) {
     if (!LoadsOnGet()) {
         load();
@@ -134,14 +199,14 @@ registry_string<T>::registry_string(const std::wstring& path, const T& defaultVa
 }
 
 template <class T>
-registry_string<T>::~registry_string() {
+registry_typed<T>::~registry_typed() {
     if (WriteBack()) {
         save();
     }
 }
 
 template <class T>
-T registry_string<T>::get() {
+T registry_typed<T>::get() {
     if (LoadsOnGet()) {
         load();
     }
@@ -149,7 +214,7 @@ T registry_string<T>::get() {
 }
 
 template <class T>
-registry_string<T>& registry_string<T>::set(const T& newValue) {
+registry_typed<T>& registry_typed<T>::set(const T& newValue) {
     if (!Forced() && newValue == value) {
         return *this;
     }
@@ -161,56 +226,34 @@ registry_string<T>& registry_string<T>::set(const T& newValue) {
 }
 
 template <class T>
-bool registry_string<T>::load() {
+bool registry_typed<T>::load() {
     bool taken = false;
+    T stored{};
     try {
-        if (root->OpenKey(sub_key, &key) == StoreStatus::Ok) {
-            uint32_t type = REG_NONE;
-            uint32_t size = 0;
-            if (root->QueryValue(key, value_name, &type, nullptr, &size) == StoreStatus::Ok &&
-                type == REG_SZ && size <= kMaxTextBytes) {
-                std::vector<uint8_t> buffer(size);
-                uint32_t returned = size;
-                if (root->QueryValue(key, value_name, &type, buffer.data(), &returned) == StoreStatus::Ok &&
-                    type == REG_SZ) {
-                    T text;
-                    if (returned != 0) {
-                        // One line of the stored text: up to, not including, the first line feed.
-                        std::wistringstream stream(TextOfUtf16(buffer, returned));
-                        std::getline(stream, text);
-                    }
-                    value = text;
-                    taken = true;
-                }
-            }
-        }
+        taken = root->OpenKey(sub_key, &key) == StoreStatus::Ok && ReadStored(*root, key, value_name, stored);
     } catch (...) {
         taken = false;
     }
     CloseKey();
-    if (!taken) {
-        value = default_value;
-    }
+    value = taken ? stored : default_value;
     return taken;
 }
 
 template <class T>
-bool registry_string<T>::save() {
+bool registry_typed<T>::save() {
     bool written = false;
     try {
-        if (!OpenForSave()) {
+        uint32_t type = REG_NONE;
+        std::vector<uint8_t> bytes;
+        if (!Encode(value, type, bytes) || !OpenForSave()) {
             return false;
         }
         if (value == default_value && (flags & force) == 0 && !exists()) {
             CloseKey();
             return false;
         }
-        std::wostringstream stream;
-        stream.precision(20);
-        stream << value;
-        std::vector<uint8_t> bytes = Utf16OfText(stream.str());
-        written = root->SetValue(key, value_name, REG_SZ, bytes.data(),
-                                 static_cast<uint32_t>(bytes.size())) == StoreStatus::Ok;
+        written = root->SetValue(key, value_name, type, bytes.data(), static_cast<uint32_t>(bytes.size())) ==
+                  StoreStatus::Ok;
     } catch (...) {
         written = false;
     }
@@ -218,90 +261,8 @@ bool registry_string<T>::save() {
     return written;
 }
 
-// ---- registry_int
-
-template <class T>
-registry_int<T>::registry_int(const std::wstring& path, T defaultValue, uint16_t flagBits,
-                              SettingsStore* store)
-    : registry_value(path, flagBits, store), value(defaultValue), default_value(defaultValue) {
-    if (!LoadsOnGet()) {
-        load();
-    }
-}
-
-template <class T>
-registry_int<T>::~registry_int() {
-    if (WriteBack()) {
-        save();
-    }
-}
-
-template <class T>
-T registry_int<T>::get() {
-    if (LoadsOnGet()) {
-        load();
-    }
-    return value;
-}
-
-template <class T>
-registry_int<T>& registry_int<T>::set(T newValue) {
-    if (!Forced() && newValue == value) {
-        return *this;
-    }
-    value = newValue;
-    if (LoadsOnGet()) {
-        save();
-    }
-    return *this;
-}
-
-template <class T>
-bool registry_int<T>::load() {
-    bool taken = false;
-    uint32_t number = 0;
-    if (root->OpenKey(sub_key, &key) == StoreStatus::Ok) {
-        taken = QueryNumber(root, key, value_name, &number);
-    }
-    CloseKey();
-    if (!taken) {
-        value = default_value;
-    } else if constexpr (std::is_same_v<T, bool>) {
-        value = number != 0;
-    } else {
-        value = static_cast<int32_t>(number);
-    }
-    return taken;
-}
-
-template <class T>
-bool registry_int<T>::save() {
-    uint32_t number = 0;
-    if constexpr (std::is_same_v<T, bool>) {
-        number = value ? 1 : 0;
-    } else {
-        // A long wider than the stored 32 bits would come back as another number: keep the old one.
-        if (value < INT32_MIN || value > INT32_MAX) {
-            return false;
-        }
-        number = static_cast<uint32_t>(static_cast<int32_t>(value));
-    }
-    if (!OpenForSave()) {
-        return false;
-    }
-    if (value == default_value && (flags & force) == 0 && !exists()) {
-        CloseKey();
-        return false;
-    }
-    const uint8_t bytes[4] = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
-                              static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
-    bool written = root->SetValue(key, value_name, REG_DWORD, bytes, sizeof bytes) == StoreStatus::Ok;
-    CloseKey();
-    return written;
-}
-
-template class registry_string<std::wstring>;
-template class registry_int<bool>;
-template class registry_int<long>;
+template class registry_typed<std::wstring>;
+template class registry_typed<bool>;
+template class registry_typed<long>;
 
 }  // namespace settings

@@ -66,20 +66,18 @@ protected:
     std::wstring sub_key;
 };
 
-// A text value, stored as REG_SZ. Only the wide-text form exists: the value is written through a
-// wide text stream, and read back up to its first line feed.
+// One typed value: what registry_string and registry_int share. T decides how the value is stored:
+// std::wstring as REG_SZ, bool and long as REG_DWORD (see the two classes below).
 template <class T>
-class registry_string : public registry_value {
-    static_assert(std::is_same_v<T, std::wstring>, "registry_string exists only for std::wstring");
-
+class registry_typed : public registry_value {
 public:
-    registry_string(const std::wstring& path, const T& defaultValue, uint16_t flags = 0,
-                    SettingsStore* store = nullptr);
-    ~registry_string() override;
+    registry_typed(const std::wstring& path, const T& defaultValue, uint16_t flags = 0,
+                   SettingsStore* store = nullptr);
+    ~registry_typed() override;
 
     T get();
-    registry_string& set(const T& newValue);
-    // True when a stored REG_SZ value was taken; otherwise value becomes default_value.
+    registry_typed& set(const T& newValue);
+    // True when a stored value of T's type was taken; otherwise value becomes default_value.
     bool load();
     // True when the value was written (see the rule on defaults above).
     bool save();
@@ -89,30 +87,29 @@ protected:
     T default_value;
 };
 
+// A text value, stored as REG_SZ. Only the wide-text form exists: the value is written through a
+// wide text stream, and read back up to its first line feed.
+template <class T>
+class registry_string : public registry_typed<T> {
+    static_assert(std::is_same_v<T, std::wstring>, "registry_string exists only for std::wstring");
+
+public:
+    using registry_typed<T>::registry_typed;
+};
+
 // A number stored as REG_DWORD: bool as 0 or 1, long as a signed 32-bit number. A long outside the
 // 32-bit range is not saved.
 template <class T>
-class registry_int : public registry_value {
+class registry_int : public registry_typed<T> {
     static_assert(std::is_same_v<T, bool> || std::is_same_v<T, long>,
                   "registry_int exists for bool and long");
 
 public:
-    registry_int(const std::wstring& path, T defaultValue, uint16_t flags = 0,
-                 SettingsStore* store = nullptr);
-    ~registry_int() override;
-
-    T get();
-    registry_int& set(T newValue);
-    bool load();
-    bool save();
-
-protected:
-    T value;
-    T default_value;
+    using registry_typed<T>::registry_typed;
 };
 
-extern template class registry_string<std::wstring>;
-extern template class registry_int<bool>;
-extern template class registry_int<long>;
+extern template class registry_typed<std::wstring>;
+extern template class registry_typed<bool>;
+extern template class registry_typed<long>;
 
 }  // namespace settings

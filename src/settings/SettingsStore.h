@@ -79,6 +79,11 @@ public:
 
     // Releases key. A null key is ignored.
     virtual void CloseKey(StoreKey* key) = 0;
+
+    // Why the latest operation that returned Failed failed, as one line of UTF-8 text naming the
+    // store ("the settings file "..." is in use by another program"); empty when the store cannot
+    // tell. With several threads it may describe another thread's failure.
+    virtual std::string LastProblem() const { return {}; }
 };
 
 }  // namespace settings

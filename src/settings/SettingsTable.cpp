@@ -1,11 +1,70 @@
 #include "settings/SettingsTable.h"
 
 #include "settings/DocumentsFolder.h"
+#include "settings/SqliteStore.h"
 
 namespace settings {
 
+namespace {
+
+// Passes every call on to the store it watches and keeps the reason of the first failure.
+class FailureWatch : public SettingsStore {
+public:
+    explicit FailureWatch(SettingsStore& store) : store_(store) {}
+
+    StoreStatus OpenKey(std::wstring_view subKey, StoreKey** key) override {
+        return Watch(store_.OpenKey(subKey, key));
+    }
+    StoreStatus CreateKey(std::wstring_view subKey, StoreKey** key) override {
+        return Watch(store_.CreateKey(subKey, key));
+    }
+    StoreStatus QueryValue(StoreKey* key, std::wstring_view name, uint32_t* type, uint8_t* data,
+                           uint32_t* size) override {
+        return Watch(store_.QueryValue(key, name, type, data, size));
+    }
+    StoreStatus SetValue(StoreKey* key, std::wstring_view name, uint32_t type, const uint8_t* data,
+                         uint32_t size) override {
+        return Watch(store_.SetValue(key, name, type, data, size));
+    }
+    void CloseKey(StoreKey* key) override { store_.CloseKey(key); }
+    std::string LastProblem() const override { return store_.LastProblem(); }
+
+    bool Failed() const { return failed_; }
+    const std::string& Problem() const { return problem_; }
+
+private:
+    StoreStatus Watch(StoreStatus status) {
+        if (status == StoreStatus::Failed && !failed_) {
+            failed_ = true;
+            problem_ = store_.LastProblem();
+        }
+        return status;
+    }
+
+    SettingsStore& store_;
+    bool failed_ = false;
+    std::string problem_;
+};
+
+}  // namespace
+
 SettingsChoice ReadSettings(SettingsStore* store) {
     return ReadSettings(store, DocumentsFolder());
+}
+
+SettingsChoice ReadSettings(SettingsStore* store, std::string* problem) {
+    return ReadSettings(store, DocumentsFolder(), problem);
+}
+
+SettingsChoice ReadSettings(SettingsStore* store, const std::wstring& documentsFolder, std::string* problem) {
+    FailureWatch watch(store != nullptr ? *store : CurrentUserStore());
+    SettingsChoice choice = ReadSettings(&watch, documentsFolder);
+    if (problem != nullptr) {
+        *problem = !watch.Failed()           ? std::string()
+                   : watch.Problem().empty() ? std::string("the settings cannot be read")
+                                             : watch.Problem();
+    }
+    return choice;
 }
 
 SettingsChoice ReadSettings(SettingsStore* store, const std::wstring& documentsFolder) {

@@ -35,6 +35,13 @@ SettingsChoice ReadSettings(SettingsStore* store, const std::wstring& documentsF
 // As above, with the user's DocumentsFolder().
 SettingsChoice ReadSettings(SettingsStore* store = nullptr);
 
+// As above, and tells whether the store could be read: *problem becomes empty when every value was
+// read or is simply absent, and otherwise says why the store could not be read (UTF-8, from
+// SettingsStore::LastProblem); then the values it could not give are their defaults. Never waits
+// long for another program that is writing the store.
+SettingsChoice ReadSettings(SettingsStore* store, const std::wstring& documentsFolder, std::string* problem);
+SettingsChoice ReadSettings(SettingsStore* store, std::string* problem);
+
 // The five settings as Convert writes them. Construct it once Convert has accepted its input (each
 // value is loaded then), call Set with the choices, and let it go out of scope once the job has been
 // started: the values are written back then, "SlidesPerPage" first and "OutputFolder" last. A value

@@ -1,7 +1,6 @@
 #include "settings/SqliteStore.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,13 +14,20 @@
 #include <vector>
 
 #include "common/WideText.h"
+#include "settings/DocumentsFolder.h"
 
 namespace settings {
 
 namespace {
 
-// How long one process waits for another that holds the store, in milliseconds.
-constexpr int kBusyTimeoutMs = 10000;
+// How long a writer waits for another process that holds the store, in milliseconds.
+constexpr int kWriteBusyTimeoutMs = 10000;
+// How long a reader waits for a writer that locked a store in the older rollback form. A store in
+// write-ahead-log form never makes a reader wait.
+constexpr int kReadBusyTimeoutMs = 250;
+
+// The journals SQLite opens beside the database file.
+constexpr const char* kSidecars[] = {"-journal", "-wal", "-shm"};
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS registry_keys("
@@ -165,6 +171,23 @@ std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
 }
 
+// The first of the file (described by `file`, when it exists) and its journals that exists and is
+// not a regular file after links; empty when there is none. Only stat: nothing is opened.
+std::filesystem::path SpecialFileAmong(const std::filesystem::path& path, const struct stat* file) {
+    if (file != nullptr && !S_ISREG(file->st_mode)) {
+        return path;
+    }
+    for (const char* suffix : kSidecars) {
+        std::filesystem::path sidecar = path;
+        sidecar += suffix;
+        struct stat info {};
+        if (stat(sidecar.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            return sidecar;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 SqliteStore::SqliteStore(std::filesystem::path file, Reporter report)
@@ -194,7 +217,7 @@ bool SqliteStore::SetAside(std::filesystem::path* movedTo) {
             return false;
         }
         // A journal left beside the damaged file belongs to it, not to the store that replaces it.
-        for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        for (const char* suffix : kSidecars) {
             std::filesystem::path from = file_;
             from += suffix;
             std::filesystem::path to = target;
@@ -211,30 +234,58 @@ bool SqliteStore::SetAside(std::filesystem::path* movedTo) {
     return false;
 }
 
+StoreStatus SqliteStore::Fail(const std::string& problem) {
+    std::lock_guard lock(problemMutex_);
+    lastProblem_ = problem;
+    return StoreStatus::Failed;
+}
+
+StoreStatus SqliteStore::Fail(sqlite3* db) {
+    if ((sqlite3_errcode(db) & 0xff) == SQLITE_BUSY) {
+        return Fail("the settings file " + Quoted(file_) + " is in use by another program");
+    }
+    return Fail("the settings file " + Quoted(file_) + " cannot be used (" + sqlite3_errmsg(db) + ")");
+}
+
+std::string SqliteStore::LastProblem() const {
+    std::lock_guard lock(problemMutex_);
+    return lastProblem_;
+}
+
 StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
     *db = nullptr;
     if (file_.empty()) {
         ReportOnce("Vellumet: no home folder was found, so the settings are not kept.");
-        return StoreStatus::Failed;
+        return Fail("no home folder was found for the settings file");
     }
     // Two rounds: a second look is needed only when the file was replaced while it was checked.
     for (int round = 0; round < 2; ++round) {
         struct stat before {};
-        if (stat(file_.c_str(), &before) != 0) {
-            if (errno != ENOENT) {
-                ReportOnce("Vellumet: the settings file " + Quoted(file_) + " cannot be read (" +
-                           std::strerror(errno) + "); the default settings are used.");
-                return StoreStatus::Failed;
-            }
+        const bool exists = stat(file_.c_str(), &before) == 0;
+        if (!exists && errno != ENOENT) {
+            const std::string problem =
+                "the settings file " + Quoted(file_) + " cannot be read (" + std::strerror(errno) + ")";
+            ReportOnce("Vellumet: " + problem + "; the default settings are used.");
+            return Fail(problem);
+        }
+        // SQLite would open (and then wait for ever on) a FIFO or a device like a file.
+        const std::filesystem::path special = SpecialFileAmong(file_, exists ? &before : nullptr);
+        if (!special.empty()) {
+            const std::string problem = "the settings file " + Quoted(special) + " is not a regular file";
+            ReportOnce("Vellumet: " + problem + "; the default settings are used and changes are not kept.");
+            return Fail(problem);
+        }
+        if (!exists) {
             if (!forWriting) {
                 return StoreStatus::NotFound;
             }
             std::error_code error;
             std::filesystem::create_directories(file_.parent_path(), error);
             if (error) {
-                ReportOnce("Vellumet: the settings folder " + Quoted(file_.parent_path()) +
-                           " cannot be made (" + error.message() + "); the settings are not kept.");
-                return StoreStatus::Failed;
+                const std::string problem = "the settings folder " + Quoted(file_.parent_path()) +
+                                            " cannot be made (" + error.message() + ")";
+                ReportOnce("Vellumet: " + problem + "; the settings are not kept.");
+                return Fail(problem);
             }
         }
 
@@ -249,10 +300,14 @@ StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
         }
         if (rc == SQLITE_OK) {
             sqlite3_extended_result_codes(connection.get(), 1);
-            sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs);
+            sqlite3_busy_timeout(connection.get(), forWriting ? kWriteBusyTimeoutMs : kReadBusyTimeoutMs);
             rc = QuickCheck(connection.get());
         }
         if (rc == SQLITE_OK) {
+            if (forWriting) {
+                // Lasting in the file. When another process holds it now, a later write converts it.
+                Exec(connection.get(), "PRAGMA journal_mode=WAL");
+            }
             *db = connection.release();
             return StoreStatus::Ok;
         }
@@ -260,12 +315,14 @@ StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
         connection.reset();
 
         if ((rc & 0xff) == SQLITE_BUSY) {
-            return StoreStatus::Failed;  // held by another process for too long: not a fault of the file
+            // Held by another process for too long: not a fault of the file, so not reported here.
+            return Fail("the settings file " + Quoted(file_) + " is in use by another program");
         }
         if (!IsDamage(rc)) {
-            ReportOnce("Vellumet: the settings file " + Quoted(file_) + " cannot be opened (" + why +
-                       "); the default settings are used and changes are not kept.");
-            return StoreStatus::Failed;
+            const std::string problem =
+                "the settings file " + Quoted(file_) + " cannot be opened (" + why + ")";
+            ReportOnce("Vellumet: " + problem + "; the default settings are used and changes are not kept.");
+            return Fail(problem);
         }
         struct stat now {};
         if (stat(file_.c_str(), &now) != 0 || !SameFile(before, now)) {
@@ -273,10 +330,11 @@ StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
         }
         std::filesystem::path movedTo;
         if (!SetAside(&movedTo)) {
-            ReportOnce("Vellumet: the settings file " + Quoted(file_) +
-                       " is damaged and cannot be moved aside (" + std::strerror(errno) +
-                       "); the default settings are used.");
-            return StoreStatus::Failed;
+            const std::string problem = "the settings file " + Quoted(file_) +
+                                        " is damaged and cannot be moved aside (" + std::strerror(errno) +
+                                        ")";
+            ReportOnce("Vellumet: " + problem + "; the default settings are used.");
+            return Fail(problem);
         }
         ReportOnce("Vellumet: the settings file " + Quoted(file_) + " is damaged; it was kept as " +
                    Quoted(movedTo) + " and the settings start afresh.");
@@ -284,7 +342,7 @@ StoreStatus SqliteStore::Connect(bool forWriting, sqlite3** db) {
             return StoreStatus::NotFound;
         }
     }
-    return StoreStatus::Failed;
+    return Fail("the settings file " + Quoted(file_) + " keeps being replaced");
 }
 
 StoreStatus SqliteStore::OpenKey(std::wstring_view subKey, StoreKey** key) {
@@ -303,9 +361,10 @@ StoreStatus SqliteStore::OpenKey(std::wstring_view subKey, StoreKey** key) {
                 if (!HasTable(db.get(), "registry_keys")) {
                     return StoreStatus::NotFound;  // an empty store: no key was ever created
                 }
-                ReportOnce("Vellumet: the settings file " + Quoted(file_) + " is not laid out as expected (" +
-                           sqlite3_errmsg(db.get()) + "); the default settings are used.");
-                return StoreStatus::Failed;
+                const std::string problem = "the settings file " + Quoted(file_) +
+                                            " is not laid out as expected (" + sqlite3_errmsg(db.get()) + ")";
+                ReportOnce("Vellumet: " + problem + "; the default settings are used.");
+                return Fail(problem);
             }
             select.BindText(1, vellumet::ToNative(CanonicalKeyPath(subKey)));
             int rc = select.Step();
@@ -313,7 +372,7 @@ StoreStatus SqliteStore::OpenKey(std::wstring_view subKey, StoreKey** key) {
                 return StoreStatus::NotFound;
             }
             if (rc != SQLITE_ROW) {
-                return StoreStatus::Failed;
+                return Fail(db.get());
             }
             id = sqlite3_column_int64(select.Get(), 0);
         }
@@ -373,7 +432,7 @@ StoreStatus SqliteStore::CreateKey(std::wstring_view subKey, StoreKey** key) {
         });
         if (rc != SQLITE_OK) {
             status = StatusOf(rc);
-            return status == StoreStatus::Ok ? StoreStatus::Failed : status;
+            return status == StoreStatus::Ok || status == StoreStatus::Failed ? Fail(db.get()) : status;
         }
         *key = new SqliteKey(std::move(db), id, true);
         return StoreStatus::Ok;
@@ -392,7 +451,7 @@ StoreStatus SqliteStore::QueryValue(StoreKey* key, std::wstring_view name, uint3
         Statement select(sqliteKey->Db(),
                          "SELECT type, data FROM registry_values WHERE key_id = ?1 AND name = ?2");
         if (select.Prepared() != SQLITE_OK) {
-            return StoreStatus::Failed;
+            return Fail(sqliteKey->Db());
         }
         sqlite3_bind_int64(select.Get(), 1, sqliteKey->Id());
         select.BindText(2, vellumet::ToNative(name));
@@ -401,7 +460,7 @@ StoreStatus SqliteStore::QueryValue(StoreKey* key, std::wstring_view name, uint3
             return StoreStatus::NotFound;
         }
         if (rc != SQLITE_ROW) {
-            return StoreStatus::Failed;
+            return Fail(sqliteKey->Db());
         }
         if (type != nullptr) {
             *type = static_cast<uint32_t>(sqlite3_column_int64(select.Get(), 0));
@@ -455,7 +514,7 @@ StoreStatus SqliteStore::SetValue(StoreKey* key, std::wstring_view name, uint32_
             return step == SQLITE_DONE ? SQLITE_OK : step;
         });
         StoreStatus status = StatusOf(rc);
-        return status;
+        return status == StoreStatus::Failed ? Fail(sqliteKey->Db()) : status;
     } catch (...) {
         return StoreStatus::Failed;
     }
@@ -471,12 +530,8 @@ std::filesystem::path DefaultStorePath() {
     if (configHome != nullptr && configHome[0] == '/') {
         base = configHome;
     } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0') {
-            const passwd* user = getpwuid(getuid());
-            home = user != nullptr ? user->pw_dir : nullptr;
-        }
-        if (home == nullptr || home[0] == '\0') {
+        const std::string home = HomeFolder(std::getenv("HOME"), getuid());
+        if (home.empty()) {
             return {};
         }
         base = std::filesystem::path(home) / ".config";

@@ -3,8 +3,13 @@
 //
 // Every open key is a connection of its own, opened by OpenKey or CreateKey and closed by CloseKey,
 // so nothing stays open between two reads or writes and a file replaced in between is seen afresh.
-// Every write is one transaction: a crash or a full disk leaves the previous contents. Processes
-// that share the file wait for each other (up to a few seconds) instead of failing.
+// Every write is one transaction: a crash or a full disk leaves the previous contents. The file is
+// kept in write-ahead-log form, so readers never wait for a writer; writers wait for each other (up
+// to a few seconds) instead of failing. A read of a file still in the older rollback form, which a
+// writer can lock, gives up after a fraction of a second; the first write converts the file.
+//
+// Only a regular file (or a link to one) is ever opened: a FIFO, a device or a folder in the place
+// of the file or of its journals is refused before anything opens it, so nothing can block there.
 //
 // A file that is not a sound database is never overwritten: it is renamed aside ("<file>.damaged",
 // or "<file>.damaged-2" and so on when that name is taken) and a new, empty store takes its place.
@@ -14,6 +19,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "settings/SettingsStore.h"
@@ -40,6 +46,7 @@ public:
     StoreStatus SetValue(StoreKey* key, std::wstring_view name, uint32_t type, const uint8_t* data,
                          uint32_t size) override;
     void CloseKey(StoreKey* key) override;
+    std::string LastProblem() const override;
 
 private:
     // Opens a connection to the file, setting a damaged file aside first. With forWriting the
@@ -48,14 +55,21 @@ private:
     // Renames the damaged file (and its journal) to the first free "<file>.damaged" name.
     bool SetAside(std::filesystem::path* movedTo);
     void ReportOnce(const std::string& message);
+    // Keeps why an operation failed, for LastProblem, and returns Failed.
+    StoreStatus Fail(const std::string& problem);
+    // Fail with the connection's own message.
+    StoreStatus Fail(sqlite3* db);
 
     std::filesystem::path file_;
     Reporter report_;
     std::atomic<bool> reported_{false};
+    mutable std::mutex problemMutex_;
+    std::string lastProblem_;
 };
 
 // The user's store file: $XDG_CONFIG_HOME/vellumet/settings.db, where XDG_CONFIG_HOME defaults to
-// ~/.config when unset, empty or not absolute. Empty when no home folder can be found.
+// <home>/.config when unset, empty or not absolute (home as HomeFolder finds it). Empty when no home
+// folder can be found.
 std::filesystem::path DefaultStorePath();
 
 // The store of the current user at DefaultStorePath(), made on first use (the path is read then) and

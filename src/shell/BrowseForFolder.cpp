@@ -5,21 +5,9 @@
 #include <QFileInfo>
 #include <QPushButton>
 
-#include "common/WideText.h"
+#include "common/QStringText.h"
 
 namespace vellumet {
-
-namespace {
-
-QString ToQString(const std::wstring& text) {
-    return QString::fromStdString(ToNative(text));
-}
-
-std::wstring FromQString(const QString& text) {
-    return FromNative(text.toStdString());
-}
-
-}  // namespace
 
 bool IsSelectableFolder(const QString& path) {
     if (path.isEmpty()) {

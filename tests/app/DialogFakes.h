@@ -31,8 +31,9 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
 
 class RecordingPrompts : public vellumet::DialogPrompts {
 public:
-    void ShowError(QWidget* owner, const QString& text) override {
+    void ShowError(QWidget* owner, const QString& text, const QString& detail = {}) override {
         errors.append(text);
+        details.append(detail);
         owners.push_back(owner);
         if (onError) {
             onError();
@@ -55,6 +56,7 @@ public:
     void RunAbout(QWidget*) override { ++aboutRuns; }
 
     QStringList errors;
+    QStringList details;  // one per error, empty when none was given
     QStringList questions;
     std::vector<QWidget*> owners;
     std::function<void()> onError;  // runs while the message is "up"
@@ -69,6 +71,8 @@ public:
 class HeldExporter : public vellumet::SlideExporter {
 public:
     int GetPowerPointVersion() override { return version; }
+    std::wstring VersionRefusal() const override { return L"The held office is too old"; }
+    std::wstring LastFailure() const override { return failure; }
 
     int ExportSlides(int, const std::wstring&, const std::wstring& folder, int32_t width, int32_t height,
                      int32_t, const vellumet::CancelToken* cancel) override {
@@ -93,6 +97,7 @@ public:
 
     int version = 4;
     int slides = 2;
+    std::wstring failure;  // what LastFailure answers
     std::atomic<bool> hold{false};
     std::atomic<bool> exporting{false};
     std::atomic<bool> sawCancel{false};

@@ -18,27 +18,27 @@
 #include <vector>
 
 #include "DialogFakes.h"
-#include "TestFolder.h"
 #include "app/VellumetDlg.h"
 #include "imaging/ComposeDocument.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 #include "settings/SqliteStore.h"
 #include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace vellumet {
 namespace {
 
 namespace fs = std::filesystem;
 using vellumet_test::ChildProcesses;
-using vellumet_test::CommandOutput;
+using vellumet_test::RunShell;
 
 // The real exporter, noting when the export has begun.
-class WatchedOfficeExporter : public OfficeSlideExporter {
+class WatchedOfficeExporter : public powerpoint::LibreOfficeExporter {
 public:
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder, int32_t width,
                      int32_t height, int32_t openDispId, const CancelToken* cancel) override {
         started = true;
-        return OfficeSlideExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
+        return LibreOfficeExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
                                                  cancel);
     }
     std::atomic<bool> started{false};
@@ -72,7 +72,7 @@ protected:
         return dialog;
     }
 
-    TestFolder temp_;
+    vellumet_test::TempFolder temp_{"vellumet-app-"};
     settings::SqliteStore store_{temp_.Path() / "config" / "settings.db"};
     RecordingPrompts prompts_;
     WatchedOfficeExporter exporter_;
@@ -87,9 +87,9 @@ TEST_F(OfficeDialogTest, ConvertsASamplePresentation) {
     const fs::path pdf = temp_.Path() / "out" / "sample.pdf";
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_NE(
-        CommandOutput("qpdf --check '" + pdf.string() + "' 2>&1").find("No syntax or stream encoding errors"),
+        RunShell("qpdf --check '" + pdf.string() + "' 2>&1").out.find("No syntax or stream encoding errors"),
         std::string::npos);
-    EXPECT_NE(CommandOutput("pdfinfo '" + pdf.string() + "' 2>&1").find("784 x 1150 pts"), std::string::npos);
+    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("784 x 1150 pts"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(temp_.Path() / "tmp"));
     EXPECT_TRUE(ChildProcesses().empty());
 }

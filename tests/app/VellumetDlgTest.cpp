@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -14,23 +15,30 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
 #include "DialogFakes.h"
-#include "TestFolder.h"
-#include "app/ConvertChecks.h"
 #include "app/DialogLogic.h"
 #include "app/DialogUnits.h"
+#include "app/QuitSignals.h"
+#include "cli/CommandLine.h"
+#include "common/QStringText.h"
 #include "common/WideText.h"
+#include "frontend/ConvertChecks.h"
+#include "frontend/FrontEndRules.h"
 #include "imaging/ComposeDocument.h"
+#include "job/DeviceTable.h"
 #include "job/JobMessages.h"
 #include "settings/RegistryValue.h"
 #include "settings/SettingsTable.h"
 #include "settings/SqliteStore.h"
 #include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace vellumet {
 namespace {
@@ -39,10 +47,10 @@ namespace fs = std::filesystem;
 using settings::registry_int;
 using settings::registry_string;
 using settings::registry_value;
-using vellumet_test::CommandOutput;
+using vellumet_test::RunShell;
 
 QString Q(const std::wstring& text) {
-    return QString::fromStdString(ToNative(text));
+    return ToQString(text);
 }
 
 class VellumetDlgTest : public ::testing::Test {
@@ -102,7 +110,7 @@ protected:
     fs::path TempRoot() const { return temp_.Path() / "tmp"; }
     bool TempRootEmpty() const { return fs::is_empty(TempRoot()); }
 
-    TestFolder temp_;
+    vellumet_test::TempFolder temp_{"vellumet-app-"};
     settings::SqliteStore store_;
     RecordingPrompts prompts_;
     HeldExporter exporter_;
@@ -131,9 +139,10 @@ TEST_F(VellumetDlgTest, ControlsFollowTheTemplate) {
     EXPECT_EQ(Find<QLabel>(*dialog, "bannerCtrl")->size(), QSize(330, 95));
 
     auto* devices = Find<QComboBox>(*dialog, "deviceCombo");
-    ASSERT_EQ(devices->count(), 5);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(devices->itemText(i), Q(kDeviceListEntries[i]));
+    const std::vector<std::wstring> entries = DeviceListEntries();
+    ASSERT_EQ(devices->count(), static_cast<int>(entries.size()));
+    for (int i = 0; i < devices->count(); ++i) {
+        EXPECT_EQ(devices->itemText(i), Q(entries[static_cast<size_t>(i)]));
     }
 
     // Tab order as listed in the template.
@@ -169,18 +178,27 @@ TEST_F(VellumetDlgTest, OpensWithRememberedOrDefaultChoices) {
     EXPECT_FALSE(Find<QCheckBox>(*dialog, "omitShadowCheck")->isChecked());
 }
 
-TEST_F(VellumetDlgTest, StoredSchemeSelectsDeviceIgnoringCase) {
+TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
     const std::pair<const wchar_t*, const char*> rows[] = {
         {L"amazon kindle 2", "Amazon Kindle 2"},
         {L"Amazon", "Amazon Kindle DX"},
         {L"MEDIUM", "Medium (900*1200)"},
+        {L"", "Amazon Kindle DX"},
         {L"Kobo Clara", ""},  // no match: no entry is selected
     };
+    const cli::ParseResult noDevice = cli::ParseCommandLine({"deck.ppt"});
+    ASSERT_TRUE(noDevice.ok);
     for (const auto& [stored, shown] : rows) {
         Store(settings::kSchemePath, stored);
         auto dialog = Open();
         EXPECT_EQ(Find<QComboBox>(*dialog, "deviceCombo")->currentText(), QString::fromLatin1(shown))
             << shown;
+        // What Convert would hand the job, and what the command line converts with.
+        dialog->UpdateData(true);
+        const settings::SettingsChoice fromCommandLine =
+            cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_));
+        EXPECT_EQ(fromCommandLine.scheme, dialog->Fields().deviceName) << shown;
+        EXPECT_EQ(LookupDevice(fromCommandLine.scheme), LookupDevice(dialog->Fields().deviceName)) << shown;
     }
 }
 
@@ -223,9 +241,9 @@ TEST_F(VellumetDlgTest, ConvertAppendsSeparatorCreatesFolderAndWritesPdf) {
     const fs::path pdf = books / "deck.pdf";
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_NE(
-        CommandOutput("qpdf --check '" + pdf.string() + "' 2>&1").find("No syntax or stream encoding errors"),
+        RunShell("qpdf --check '" + pdf.string() + "' 2>&1").out.find("No syntax or stream encoding errors"),
         std::string::npos);
-    EXPECT_NE(CommandOutput("pdfinfo '" + pdf.string() + "' 2>&1").find("Pages:           2"),
+    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("Pages:           2"),
               std::string::npos);
     EXPECT_TRUE(TempRootEmpty()) << "the job's pictures and folder are gone";
     EXPECT_FALSE(Find<QProgressBar>(*dialog, "progressCtrl")->isVisible());
@@ -270,10 +288,23 @@ TEST_F(VellumetDlgTest, JobMessagesAreShownWhileBusyAndEndBusyFollows) {
     ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
 
     ASSERT_EQ(prompts_.errors.size(), 1);
-    EXPECT_EQ(prompts_.errors[0], Q(kVersionRefusalMessage));
+    EXPECT_EQ(prompts_.errors[0], Q(exporter_.VersionRefusal()));
     EXPECT_EQ(prompts_.owners.back(), dialog.get());
     EXPECT_TRUE(busyWhileShown);
     EXPECT_FALSE(Find<QProgressBar>(*dialog, "progressCtrl")->isVisible());
+}
+
+TEST_F(VellumetDlgTest, AFailedExportShowsTheOfficesReasonAsDetail) {
+    exporter_.slides = 0;
+    exporter_.failure = L"it is protected by a password";
+    auto dialog = Open();
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+
+    ASSERT_EQ(prompts_.errors.size(), 1);
+    EXPECT_EQ(prompts_.errors[0], Q(kConvertFailedMessage + FromPath(temp_.Path() / "deck.ppt")));
+    EXPECT_EQ(prompts_.details[0], QStringLiteral("it is protected by a password"));
 }
 
 TEST_F(VellumetDlgTest, ConvertIsRefusedWhileAJobRuns) {
@@ -315,7 +346,9 @@ TEST_F(VellumetDlgTest, CloseWhileBusyAnsweredNoLeavesTheJobRunning) {
     prompts_.answerYes = false;
     QTest::mouseClick(Find<QPushButton>(*dialog, "closeButton"), Qt::LeftButton);
     ASSERT_EQ(prompts_.questions.size(), 1);
-    EXPECT_EQ(prompts_.questions[0], QStringLiteral("正在执行转换, 是否取消并退出程序?"));
+    EXPECT_EQ(
+        prompts_.questions[0],
+        QStringLiteral("正在执行转换, 是否取消并退出程序?\nA conversion is running. Cancel it and quit?"));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->JobThreadAlive());
     EXPECT_FALSE(exporter_.sawCancel);
@@ -345,6 +378,60 @@ TEST_F(VellumetDlgTest, CloseWhileBusyAnsweredYesCancelsAndCleansUp) {
     EXPECT_TRUE(prompts_.errors.isEmpty()) << "a cancelled job shows nothing";
     EXPECT_TRUE(TempRootEmpty()) << "pictures and folder removed";
     EXPECT_FALSE(fs::exists(temp_.Path() / "deck.pdf")) << "no partial output";
+}
+
+TEST_F(VellumetDlgTest, EnterWhileBusyNeitherAsksNorCancels) {
+    exporter_.hold = true;
+    auto dialog = Open();
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    auto* convert = Find<QPushButton>(*dialog, "convertButton");
+    convert->setFocus();
+    QTest::keyClick(convert, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return exporter_.exporting.load(); }));
+
+    // Enter again, as a user does who thinks the first one was lost, wherever the focus went.
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_NE(focused, Find<QPushButton>(*dialog, "closeButton"));
+    QTest::keyClick(focused, Qt::Key_Return);
+    QTest::keyClick(Find<QPushButton>(*dialog, "closeButton"), Qt::Key_Return);
+    EXPECT_TRUE(prompts_.questions.isEmpty());
+    EXPECT_TRUE(dialog->JobThreadAlive());
+    EXPECT_FALSE(exporter_.sawCancel);
+
+    exporter_.hold = false;
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+    EXPECT_EQ(exporter_.exports, 1);
+    EXPECT_TRUE(fs::exists(temp_.Path() / "deck.pdf"));
+}
+
+TEST_F(VellumetDlgTest, AQuitSignalStopsTheJobCleansUpAndCloses) {
+    exporter_.hold = true;
+    auto dialog = Open();
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::Received, dialog.get(), &CVellumetDlg::OnQuitRequest);
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return exporter_.exporting.load(); }));
+    ASSERT_FALSE(TempRootEmpty());
+
+    ::raise(SIGTERM);
+    ASSERT_TRUE(WaitFor([&] { return !dialog->isVisible(); }));
+    EXPECT_TRUE(prompts_.questions.isEmpty()) << "nobody is there to answer";
+    EXPECT_TRUE(exporter_.sawCancel);
+    EXPECT_TRUE(Idle(*dialog));
+    EXPECT_TRUE(TempRootEmpty()) << "pictures and folder removed";
+    EXPECT_FALSE(fs::exists(temp_.Path() / "deck.pdf"));
+}
+
+TEST(QtDialogPromptsTest, EnterAnswersTheQuestionWithNo) {
+    QtDialogPrompts prompts;
+    QTimer::singleShot(0, [] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(prompts.AskYesNo(nullptr, QString::fromStdWString(CloseQuestionText())));
 }
 
 TEST_F(VellumetDlgTest, DestroyingTheDialogStopsARunningJob) {

@@ -1,8 +1,5 @@
 #include "CliTestSupport.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -21,18 +18,8 @@ std::string ConvertProgram() {
 }
 
 Sandbox::Sandbox() {
-    std::string templ = (fs::temp_directory_path() / "vellumet-cli-test-XXXXXX").string();
-    if (::mkdtemp(templ.data()) != nullptr) {
-        root_ = templ;
-    }
     fs::create_directories(Config());
     fs::create_directories(Temp());
-}
-
-Sandbox::~Sandbox() {
-    std::error_code ignored;
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(root_, ignored);
 }
 
 ProcessResult Sandbox::Run(const std::vector<std::string>& args, ProcessOptions extra) const {

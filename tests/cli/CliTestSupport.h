@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "Subprocess.h"
+#include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace clitest {
+
+using vellumet_test::ProcessOptions;
+using vellumet_test::ProcessResult;
+using vellumet_test::RunProcess;
 
 // The vellumet-convert under test.
 std::string ConvertProgram();
@@ -19,9 +24,6 @@ std::string ConvertProgram();
 class Sandbox {
 public:
     Sandbox();
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
 
     const std::filesystem::path& Root() const { return root_; }
     std::filesystem::path Config() const { return root_ / "config"; }
@@ -35,7 +37,8 @@ public:
     std::vector<std::string> TempLeftovers() const;
 
 private:
-    std::filesystem::path root_;
+    vellumet_test::TempFolder folder_{"vellumet-cli-test-"};
+    std::filesystem::path root_ = folder_.Path();
 };
 
 // Writes `count` PNG pictures of width x height into `folder` (created), one after another, named

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <QImage>
 #include <QString>
 #include <chrono>
@@ -51,8 +52,8 @@ TEST(ConvertCliTest, HelpVersionAndDeviceListGoToStdoutAndTouchNothing) {
 
     const ProcessResult devices = box.Run({"--list-devices"});
     EXPECT_EQ(devices.exitCode, 0);
-    EXPECT_NE(devices.out.find("Amazon Kindle DX       784 x 1150\n"), std::string::npos);
-    EXPECT_NE(devices.out.find("Large (1200*1600)     1200 x 1600\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("Amazon Kindle DX        784 x 1150\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("Large (1200*1600)      1200 x 1600\n"), std::string::npos);
 
     EXPECT_FALSE(fs::exists(box.StoreFile()));
     EXPECT_TRUE(box.TempLeftovers().empty());
@@ -181,6 +182,65 @@ TEST(ConvertCliTest, EachFailureHasItsStatusAndMessageAndLeavesNoPdf) {
 
     EXPECT_EQ(empty.out + broken.out + blocked.out + office.out, "");
     EXPECT_TRUE(box.TempLeftovers().empty());
+}
+
+TEST(ConvertCliTest, AnOutputFolderThatCannotTakeThePdfFailsBeforeAnyConversion) {
+    Sandbox box;
+    std::ofstream(box.Root() / "deck.odp") << "never opened";
+    std::ofstream(box.Root() / "taken") << "a file where the folder should be";
+    ProcessOptions slowOffice;
+    slowOffice.timeout = std::chrono::seconds(20);
+    const ProcessResult run = box.Run({"-o", "taken", "deck.odp"}, slowOffice);
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.err, "Can not save PDF to a file: " + (box.Root() / "taken" / "deck.pdf").string() +
+                           "\nThe output folder is not a folder: " + (box.Root() / "taken").string() + "/\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(box.TempLeftovers().empty()) << "nothing was exported";
+}
+
+TEST(ConvertCliTest, StandardOutputThatCannotBeWrittenFailsTheRun) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 1, 1045, 784);
+    // The shell sends the program's standard output to a full device, or closes it.
+    for (const char* redirect : {">/dev/full", ">&-"}) {
+        SCOPED_TRACE(redirect);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--version"}, std::vector<std::string>{"-o", "out", "pics"}}) {
+            std::vector<std::string> shell = {"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + redirect,
+                                              ConvertProgram()};
+            shell.insert(shell.end(), args.begin(), args.end());
+            ProcessOptions options;
+            options.environment["XDG_CONFIG_HOME"] = box.Config().string();
+            options.environment["TMPDIR"] = box.Temp().string();
+            options.workingDirectory = box.Root().string();
+            const ProcessResult run = RunProcess(shell, options);
+            EXPECT_EQ(run.exitCode, 6) << args.front();
+            EXPECT_NE(run.err.find("cannot write to standard output"), std::string::npos) << run.err;
+        }
+    }
+    // The PDF itself was written; only the list of paths was lost.
+    ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 1, 784, 1150);
+}
+
+TEST(ConvertCliTest, ASettingsStoreThatCannotBeReadIsSaidAndNeverWaitedFor) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 1, 1045, 784);
+    fs::create_directories(box.StoreFile().parent_path());
+    ASSERT_EQ(::mkfifo(box.StoreFile().c_str(), 0600), 0);
+    ProcessOptions quick;
+    quick.timeout = std::chrono::seconds(20);
+
+    const ProcessResult needsStore = box.Run({"pics"}, quick);
+    EXPECT_FALSE(needsStore.timedOut);
+    EXPECT_EQ(needsStore.exitCode, 2);
+    EXPECT_NE(needsStore.err.find("remembered choices cannot be read"), std::string::npos) << needsStore.err;
+    EXPECT_FALSE(fs::exists(box.Root() / "pics.pdf"));
+
+    // Everything given on the command line: the store is not needed.
+    const ProcessResult complete = box.Run(
+        {"-d", "Amazon Kindle DX", "-o", "out", "--omit-background", "--omit-shadow", "-1", "pics"}, quick);
+    EXPECT_EQ(complete.exitCode, 0) << complete.err;
+    ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 1, 784, 1150);
 }
 
 TEST(ConvertCliTest, ABatchGoesOnPastABadInputAndReportsTheFirstFailure) {

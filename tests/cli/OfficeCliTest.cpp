@@ -79,7 +79,7 @@ TEST(OfficeCliTest, UnderADecimalCommaLocaleTwoSlidesShareAPage) {
     EXPECT_TRUE(box.TempLeftovers().empty());
 }
 
-TEST(OfficeCliTest, UnreadableInputsFailWithTheirPathAndTheBatchGoesOn) {
+TEST(OfficeCliTest, UnreadableInputsFailWithTheirPathAndReasonAndTheBatchGoesOn) {
     Sandbox box;
     std::ofstream(box.Root() / "notes.ppt") << "this is plain text, not a presentation";
     std::ofstream(box.Root() / "empty.pptx");
@@ -88,9 +88,15 @@ TEST(OfficeCliTest, UnreadableInputsFailWithTheirPathAndTheBatchGoesOn) {
     EXPECT_EQ(run.exitCode, 3);
     const fs::path out = box.Root() / "out";
     EXPECT_EQ(run.out, (out / "sample.pdf").string() + "\n");
-    EXPECT_EQ(run.err, "Can not convert the file:" + (box.Root() / "missing.odp").string() +
-                           "\nCan not convert the file:" + (box.Root() / "notes.ppt").string() +
-                           "\nCan not convert the file:" + (box.Root() / "empty.pptx").string() + "\n");
+    // The specified line, then the office's reason on a line of its own.
+    const std::string missing = (box.Root() / "missing.odp").string();
+    const std::string notes = (box.Root() / "notes.ppt").string();
+    const std::string empty = (box.Root() / "empty.pptx").string();
+    EXPECT_EQ(run.err,
+              "Can not convert the file:" + missing + "\nThe presentation cannot be found: " + missing +
+                  "\nCan not convert the file:" + notes + "\nThe presentation cannot be opened: " + notes +
+                  " (its format is not known)\nCan not convert the file:" + empty +
+                  "\nThe presentation is empty: " + empty + "\n");
     ExpectSoundPdf(out / "sample.pdf", 3, 784, 1150);
     EXPECT_FALSE(fs::exists(out / "notes.pdf"));
     EXPECT_TRUE(box.TempLeftovers().empty());

@@ -1,7 +1,6 @@
 #include "ImagingTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <QString>
@@ -9,30 +8,12 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/QStringText.h"
 #include "common/WideText.h"
 #include "pdfwriter/ImageObject.h"
 #include "pdfwriter/Page.h"
 
 namespace imaging_test {
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vellumet-imaging-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        path_ = pattern;
-    }
-    EXPECT_FALSE(path_.empty()) << "cannot create a temporary folder";
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) {
-        std::filesystem::remove_all(path_, ignored);
-    }
-}
-
-std::wstring TempFolder::File(const std::string& name) const {
-    return vellumet::FromPath(path_ / name);
-}
 
 QImage Solid(int w, int h, QColor colour) {
     QImage image(w, h, QImage::Format_RGB32);
@@ -41,8 +22,7 @@ QImage Solid(int w, int h, QColor colour) {
 }
 
 std::wstring SavePng(const QImage& image, const std::wstring& path) {
-    const std::string native = vellumet::ToNative(path);
-    EXPECT_TRUE(image.save(QString::fromStdString(native), "PNG")) << native;
+    EXPECT_TRUE(image.save(vellumet::ToQString(path), "PNG")) << vellumet::ToNative(path);
     return path;
 }
 
@@ -110,26 +90,6 @@ std::string PageContent(const PDFWriter::PDF& document, size_t index) {
 
 void FixClock(PDFWriter::PDF& document) {
     document.clock = [] { return PDFWriter::LocalTime{2024, 5, 6, 7, 8, 9}; };
-}
-
-int RunCommand(const std::string& commandLine, std::string* output) {
-    FILE* pipe = ::popen(commandLine.c_str(), "r");
-    if (pipe == nullptr) {
-        return -1;
-    }
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        if (output != nullptr) {
-            output->append(buffer.data(), n);
-        }
-    }
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool HaveTool(const std::string& name) {
-    return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
 }
 
 }  // namespace imaging_test

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the imaging tests: a throwaway folder, PNG pictures written with Qt, zlib
-// inflation and reading a composed document back.
+// Helpers shared by the imaging tests: PNG pictures written with Qt, zlib inflation and reading a
+// composed document back.
 
 #include <QColor>
 #include <QImage>
@@ -10,24 +10,14 @@
 #include <vector>
 
 #include "pdfwriter/PDF.h"
+#include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace imaging_test {
 
-// A new empty folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    // The wide path of a file `name` in the folder.
-    std::wstring File(const std::string& name) const;
-
-private:
-    std::filesystem::path path_;
-};
+using vellumet_test::HaveTool;
+using vellumet_test::RunShell;
+using vellumet_test::TempFolder;
 
 // A w x h picture of one colour, in Qt's 32-bit opaque format.
 QImage Solid(int w, int h, QColor colour);
@@ -52,11 +42,5 @@ std::string PageContent(const PDFWriter::PDF& document, size_t index);
 
 // A document clock that always reads the same time.
 void FixClock(PDFWriter::PDF& document);
-
-// Runs a shell command line; returns its exit status and fills `output` with its standard output.
-int RunCommand(const std::string& commandLine, std::string* output = nullptr);
-
-// True when the program is found on PATH.
-bool HaveTool(const std::string& name);
 
 }  // namespace imaging_test

@@ -78,12 +78,12 @@ TEST(RoundTripTest, RenderedPagesShowExactlyTheComposedPictures) {
     const std::filesystem::path pdf = folder.Path() / "deck.pdf";
     ASSERT_TRUE(PDFWriter::SavePdf(vellumet::FromPath(pdf), *document));
 
-    std::string output;
-    EXPECT_EQ(RunCommand("qpdf --check " + Quote(pdf) + " 2>&1", &output), 0) << output;
-    output.clear();
-    ASSERT_EQ(RunCommand("pdfinfo " + Quote(pdf) + " 2>&1", &output), 0) << output;
-    EXPECT_NE(output.find("Pages:           2"), std::string::npos) << output;
-    EXPECT_NE(output.find("Page size:       784 x 1150 pts"), std::string::npos) << output;
+    const vellumet_test::ProcessResult check = RunShell("qpdf --check " + Quote(pdf) + " 2>&1");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    const vellumet_test::ProcessResult info = RunShell("pdfinfo " + Quote(pdf) + " 2>&1");
+    ASSERT_EQ(info.exitCode, 0) << info.out;
+    EXPECT_NE(info.out.find("Pages:           2"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Page size:       784 x 1150 pts"), std::string::npos) << info.out;
 
     const QImage turned[] = {slide.transformed(QTransform().rotate(270)),
                              second.transformed(QTransform().rotate(270))};
@@ -99,7 +99,7 @@ TEST(RoundTripTest, RenderedPagesShowExactlyTheComposedPictures) {
     for (const bool splash : {false, true}) {
         const std::filesystem::path prefix = folder.Path() / (splash ? "splash" : "cairo");
         const std::string command = splash ? "pdftoppm -r 72 -png " : "pdftocairo -r 72 -png ";
-        ASSERT_EQ(RunCommand(command + Quote(pdf) + " " + Quote(prefix)), 0) << command;
+        ASSERT_EQ(RunShell(command + Quote(pdf) + " " + Quote(prefix)).exitCode, 0) << command;
         for (int page = 0; page < 2; ++page) {
             const std::string file = prefix.string() + "-" + std::to_string(page + 1) + ".png";
             const QImage rendered =

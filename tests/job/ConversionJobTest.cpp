@@ -14,7 +14,6 @@
 #include "common/WideText.h"
 #include "job/ConversionJob.h"
 #include "job/JobMessages.h"
-#include "powerpoint/VersionProbe.h"
 
 namespace fs = std::filesystem;
 using jobtest::Composer;
@@ -128,8 +127,13 @@ TEST_F(ConversionJobTest, DeviceAndTwoSlidesPerPageReachTheCalls) {
 TEST_F(ConversionJobTest, ProgressAtZeroGivesTheLargestStep) {
     host.position = 0;
     ASSERT_EQ(Run(), JobResult::Succeeded);
-    EXPECT_EQ(host.step, 5);
+    EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 5", "EndBusy"}));
     EXPECT_EQ(host.position, 50);
+
+    host.events.clear();
+    host.position = 17;
+    ASSERT_EQ(Run(), JobResult::Succeeded);
+    EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 2", "EndBusy"}));
 }
 
 TEST_F(ConversionJobTest, OldOrMissingOfficeIsRefusedBeforeAnyExport) {
@@ -140,21 +144,23 @@ TEST_F(ConversionJobTest, OldOrMissingOfficeIsRefusedBeforeAnyExport) {
         EXPECT_EQ(Run(), JobResult::NoOffice) << version;
         EXPECT_EQ(host.events, (Events{"BeginBusy", "Message", "EndBusy"}));
         ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_EQ(host.messages[0], powerpoint::kOfficeVersionRefusal);
+        EXPECT_EQ(host.messages[0], exporter.VersionRefusal()) << "the office names itself";
     }
     EXPECT_EQ(exporter.exportCalls, 0);
     EXPECT_EQ(TemporaryEntries(), 0u);
     EXPECT_TRUE(OutputFolderEmpty());
 }
 
-TEST_F(ConversionJobTest, NoPicturesIsReportedWithThePathAndCleansUp) {
+TEST_F(ConversionJobTest, NoPicturesIsReportedWithThePathTheReasonAndCleansUp) {
     // The export leaves only files that are not pictures.
     exporter.pictureExtension = L".txt";
+    exporter.failure = L"it is protected by a password";
 
     EXPECT_EQ(Run(), JobResult::NoPictures);
     EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 5", "Message", "EndBusy"}));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0], L"Can not convert the file:/talks/review.final.ppt");
+    EXPECT_EQ(host.details[0], L"it is protected by a password");
     EXPECT_EQ(Composer().calls, 0);
     EXPECT_EQ(TemporaryEntries(), 0u);
     EXPECT_TRUE(OutputFolderEmpty());
@@ -166,6 +172,8 @@ TEST_F(ConversionJobTest, UncreatableTemporaryFolderIsReportedLikeAFailedExport)
     EXPECT_EQ(host.events, (Events{"BeginBusy", "Message", "EndBusy"}));
     EXPECT_EQ(host.messages,
               (std::vector<std::wstring>{L"Can not convert the file:/talks/review.final.ppt"}));
+    ASSERT_EQ(host.details.size(), 1u);
+    EXPECT_NE(host.details[0].find(L"temporary folder"), std::wstring::npos) << "says why";
     EXPECT_EQ(exporter.exportCalls, 0);
 }
 
@@ -249,6 +257,38 @@ TEST_F(ConversionJobTest, MissingPartsTouchNothing) {
     EXPECT_EQ(exporter.versionCalls, 0);
 }
 
+TEST_F(ConversionJobTest, APictureFolderIsComposedWithoutTheOfficeAndKeepsItsPictures) {
+    const fs::path folder = Scratch() / "my.slides";
+    fs::create_directory(folder);
+    for (const char* name : {"Slide1.png", "Slide2.png", "notes.txt"}) {
+        ASSERT_TRUE(jobtest::WritePng(vellumet::FromPath(folder / name), 8, 6)) << name;
+    }
+    job.source = vellumet::JobSource::PictureFolder;
+    job.exporter = nullptr;
+    job.settings.sourcePath = vellumet::FromPath(folder);
+    job.settings.twoSlidesPerPage = 1;
+
+    ASSERT_EQ(Run(), JobResult::Succeeded);
+    EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 5", "EndBusy"}));
+    EXPECT_EQ(Composer().pictures, (std::vector<std::wstring>{vellumet::FromPath(folder / "Slide1.png"),
+                                                              vellumet::FromPath(folder / "Slide2.png")}));
+    EXPECT_EQ(Composer().slidesPerPage, 2);
+    // Named after the whole folder name; the user's pictures stay where they were.
+    EXPECT_TRUE(fs::exists(Scratch() / "out" / "my.slides.pdf"));
+    EXPECT_TRUE(fs::exists(folder / "Slide1.png"));
+    EXPECT_TRUE(fs::exists(folder / "Slide2.png"));
+    EXPECT_EQ(TemporaryEntries(), 0u);
+
+    // A folder without pictures is a file that cannot be converted.
+    fs::remove(folder / "Slide1.png");
+    fs::remove(folder / "Slide2.png");
+    host.messages.clear();
+    EXPECT_EQ(Run(), JobResult::NoPictures);
+    EXPECT_EQ(host.messages,
+              (std::vector<std::wstring>{L"Can not convert the file:" + vellumet::FromPath(folder)}));
+    EXPECT_TRUE(fs::exists(folder / "notes.txt"));
+}
+
 // Cancellation requested at each point of the run: the job stops at its next step, shows nothing,
 // ends with EndBusy and leaves neither pictures, folder nor output behind.
 enum class CancelPoint { BeginBusy, VersionQuery, DuringExport, Retiming, Composition };
@@ -257,13 +297,13 @@ class JobCancelTest : public ConversionJobTest, public ::testing::WithParamInter
 
 TEST_P(JobCancelTest, StopsAndLeavesNothingBehind) {
     struct VersionCancels : FakeExporter {
-        RecordingHost* owner = nullptr;
+        explicit VersionCancels(RecordingHost& owner) : owner_(owner) {}
         int GetPowerPointVersion() override {
-            owner->token.RequestCancel();
+            owner_.token.RequestCancel();
             return FakeExporter::GetPowerPointVersion();
         }
-    } cancellingExporter;
-    cancellingExporter.owner = &host;
+        RecordingHost& owner_;
+    } cancellingExporter(host);
 
     switch (GetParam()) {
         case CancelPoint::BeginBusy:

@@ -13,15 +13,11 @@
 #include "imaging/ComposeDocument.h"
 #include "job/ConversionJob.h"
 #include "job/JobMessages.h"
+#include "support/Processes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool HaveTool(const char* name) {
-    std::string ignored;
-    return jobtest::RunCommand(std::string("command -v ") + name + " >/dev/null 2>&1", ignored) == 0;
-}
 
 struct EndToEndCase {
     const wchar_t* scheme;
@@ -36,7 +32,7 @@ class JobEndToEndTest : public ::testing::TestWithParam<EndToEndCase> {};
 }  // namespace
 
 TEST_P(JobEndToEndTest, WritesAPdfThatIndependentReadersAccept) {
-    if (!HaveTool("qpdf") || !HaveTool("pdfinfo")) {
+    if (!vellumet_test::HaveTool("qpdf") || !vellumet_test::HaveTool("pdfinfo")) {
         GTEST_SKIP() << "qpdf or pdfinfo is not installed";
     }
     const EndToEndCase& param = GetParam();
@@ -67,9 +63,7 @@ TEST_P(JobEndToEndTest, WritesAPdfThatIndependentReadersAccept) {
     const fs::path pdf = root / "out" / vellumet::ToNative(L"Zoë review.final.pdf");
     ASSERT_TRUE(fs::is_regular_file(pdf));
     const std::string quoted = "'" + pdf.string() + "'";
-    std::string output;
-    EXPECT_EQ(jobtest::RunCommand("qpdf --check " + quoted + " 2>&1", output), 0) << output;
-    ASSERT_EQ(jobtest::RunCommand("pdfinfo " + quoted + " 2>&1", output), 0) << output;
+    const std::string output = jobtest::CheckedPdfInfo(quoted);
     EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), param.pages);
     EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), param.pageSize);
     EXPECT_EQ(jobtest::PdfInfoField(output, "PDF version"), "1.4");

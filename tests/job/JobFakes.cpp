@@ -5,46 +5,18 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QImage>
 #include <QString>
 
+#include "common/QStringText.h"
 #include "common/WideText.h"
-#include "job/TempFolder.h"
 #include "pdfwriter/Page.h"
+#include "support/Processes.h"
 
 namespace jobtest {
-
-ScratchFolder::ScratchFolder()
-    : path_(vellumet::CreatePrivateFolder(vellumet::UserTempPath() + L"job_tests.")) {}
-
-ScratchFolder::~ScratchFolder() {
-    vellumet::RemoveFolderTree(path_);
-}
-
-std::vector<std::string> ScratchFolder::Entries() const {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(vellumet::ToPath(path_), error)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-int RunCommand(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return -1;
-    }
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, n);
-    }
-    return ::pclose(pipe);
-}
 
 std::string PdfInfoField(const std::string& info, const std::string& field) {
     const std::string key = field + ":";
@@ -61,10 +33,19 @@ std::string PdfInfoField(const std::string& info, const std::string& field) {
     return {};
 }
 
+std::string CheckedPdfInfo(const std::string& quotedPath) {
+    const vellumet_test::ProcessResult check =
+        vellumet_test::RunShell("qpdf --check " + quotedPath + " 2>&1");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    const vellumet_test::ProcessResult info = vellumet_test::RunShell("pdfinfo " + quotedPath + " 2>&1");
+    EXPECT_EQ(info.exitCode, 0) << info.out;
+    return info.out;
+}
+
 bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb) {
     QImage image(width, height, QImage::Format_RGB888);
     image.fill(QColor::fromRgb(rgb));
-    return image.save(QString::fromStdString(vellumet::ToNative(path)), "PNG");
+    return image.save(vellumet::ToQString(path), "PNG");
 }
 
 void RecordingHost::Record(const std::string& event) {
@@ -74,8 +55,9 @@ void RecordingHost::Record(const std::string& event) {
     }
 }
 
-void RecordingHost::ShowMessage(const std::wstring& text) {
+void RecordingHost::ShowMessage(const std::wstring& text, const std::wstring& detail) {
     messages.push_back(text);
+    details.push_back(detail);
     if (onMessage) {
         onMessage();
     }

@@ -1,6 +1,6 @@
 #pragma once
 // Test doubles for the job: a host that records every call, an exporter that writes PNG pictures,
-// a composer driven by the test, and a scratch folder that disappears with the test.
+// a composer driven by the test, and the job tests' name for the shared temporary folder.
 
 #include <cstdint>
 #include <functional>
@@ -13,30 +13,23 @@
 #include "job/ConversionJob.h"
 #include "job/SlideExporter.h"
 #include "pdfwriter/PDF.h"
+#include "support/TempFolder.h"
 
 namespace jobtest {
 
-// A private folder under the user's temporary folder, removed with everything in it on destruction.
-class ScratchFolder {
+// The shared temporary folder, named by its wide path.
+class ScratchFolder : public vellumet_test::TempFolder {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::wstring& path() const { return path_; }
-    // Names of the entries in the folder, sorted.
-    std::vector<std::string> Entries() const;
-
-private:
-    std::wstring path_;
+    ScratchFolder() : TempFolder("job_tests.") {}
+    std::wstring path() const { return WidePath(); }
 };
-
-// Runs a shell command; returns its exit status, with its standard output in `output`.
-int RunCommand(const std::string& command, std::string& output);
 
 // The value of a "Field:   value" line of pdfinfo's output; empty when the field is missing.
 std::string PdfInfoField(const std::string& info, const std::string& field);
+
+// pdfinfo's output for the PDF at `quotedPath` (quoted for the shell); adds a test failure unless
+// qpdf --check passes and pdfinfo reads the file.
+std::string CheckedPdfInfo(const std::string& quotedPath);
 
 // Writes a PNG picture of the given size with QImage::save; false on failure.
 bool WritePng(const std::wstring& path, int width, int height, uint32_t rgb = 0x3366cc);
@@ -48,7 +41,7 @@ class RecordingHost : public vellumet::ConversionHost {
 public:
     void BeginBusy() override { Record("BeginBusy"); }
     void EndBusy() override { Record("EndBusy"); }
-    void ShowMessage(const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t value) override;
     void SetProgressStep(int32_t step) override;
@@ -58,6 +51,7 @@ public:
 
     std::vector<std::string> events;
     std::vector<std::wstring> messages;
+    std::vector<std::wstring> details;  // one per message, empty when none was given
     int32_t position = 0;
     int32_t step = 1;
     vellumet::CancelToken token;
@@ -70,6 +64,8 @@ public:
 class FakeExporter : public vellumet::SlideExporter {
 public:
     int GetPowerPointVersion() override;
+    std::wstring VersionRefusal() const override { return L"The fake office is too old"; }
+    std::wstring LastFailure() const override { return failure; }
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const vellumet::CancelToken* cancel) override;
@@ -82,6 +78,8 @@ public:
     std::wstring pictureExtension = L".png";
     // Runs before each slide is written (1-based slide number).
     std::function<void(int)> beforeSlide;
+    // What LastFailure answers.
+    std::wstring failure;
 
     // What the calls saw.
     int versionCalls = 0;

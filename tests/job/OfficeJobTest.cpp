@@ -20,7 +20,7 @@
 #include "imaging/ComposeDocument.h"
 #include "job/ConversionJob.h"
 #include "job/JobMessages.h"
-#include "job/OfficeSlideExporter.h"
+#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 #include "support/Processes.h"
 
 namespace fs = std::filesystem;
@@ -35,7 +35,7 @@ fs::path Corpus(const char* name) {
 }
 
 // Requests cancellation a fixed time after the export has begun.
-class LateCancellingExporter : public vellumet::OfficeSlideExporter {
+class LateCancellingExporter : public powerpoint::LibreOfficeExporter {
 public:
     LateCancellingExporter(vellumet::CancelToken& token, std::chrono::milliseconds delay)
         : token_(token), delay_(delay) {}
@@ -50,7 +50,7 @@ public:
             std::this_thread::sleep_for(delay_);
             token_.RequestCancel();
         });
-        return OfficeSlideExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
+        return LibreOfficeExporter::ExportSlides(flags, sourcePath, folder, width, height, openDispId,
                                                  cancel);
     }
 
@@ -63,7 +63,7 @@ private:
 class OfficeJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        vellumet::OfficeSlideExporter probe;
+        powerpoint::LibreOfficeExporter probe;
         if (probe.GetPowerPointVersion() < 3) {
             GTEST_SKIP() << "no usable LibreOffice is installed";
         }
@@ -106,7 +106,7 @@ protected:
 
     jobtest::ScratchFolder scratch;
     jobtest::RecordingHost host;
-    vellumet::OfficeSlideExporter exporter;
+    powerpoint::LibreOfficeExporter exporter;
     vellumet::ConversionJob job;
     std::optional<std::string> oldTmpdir_;
 };
@@ -132,9 +132,7 @@ TEST_F(OfficeJobTest, ConvertsEachKindOfPresentationToOnePagePerSlide) {
         EXPECT_TRUE(host.messages.empty());
 
         const std::string pdf = "'" + (vellumet::ToPath(scratch.path()) / "out" / deck.pdf).string() + "'";
-        std::string output;
-        EXPECT_EQ(jobtest::RunCommand("qpdf --check " + pdf + " 2>&1", output), 0) << output;
-        ASSERT_EQ(jobtest::RunCommand("pdfinfo " + pdf + " 2>&1", output), 0) << output;
+        const std::string output = jobtest::CheckedPdfInfo(pdf);
         EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), deck.pages);
         EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), "560 x 750 pts");
         written.push_back(deck.pdf);
@@ -143,13 +141,30 @@ TEST_F(OfficeJobTest, ConvertsEachKindOfPresentationToOnePagePerSlide) {
     ExpectOnlyOutputLeft(written);
 }
 
-TEST_F(OfficeJobTest, UnreadablePresentationIsReportedAndLeavesNothing) {
-    job.settings.sourcePath = vellumet::FromPath(Corpus("Divino_Revelado.pptx"));
-
-    EXPECT_EQ(vellumet::ConversionThreadProc(&job), JobResult::NoPictures);
-    EXPECT_EQ(host.messages,
-              (std::vector<std::wstring>{L"Can not convert the file:" + job.settings.sourcePath}));
-    EXPECT_EQ(host.events.back(), "EndBusy");
+TEST_F(OfficeJobTest, UnreadablePresentationsAreReportedWithTheirReasonAndLeaveNothing) {
+    // A truncated archive, a deck protected by a password, a file that is no presentation at all.
+    const fs::path notADeck = vellumet::ToPath(scratch.path()) / "out" / "notes.ppt";
+    std::ofstream(notADeck) << "These are my notes, not slides.\n";
+    const struct {
+        fs::path file;
+        const wchar_t* reason;
+    } decks[] = {{Corpus("Divino_Revelado.pptx"), L"cannot be opened"},
+                 {Corpus("Password_Protected-hello.ppt"), L"encrypted"},
+                 {notADeck, L"format is not known"}};
+    for (const auto& deck : decks) {
+        SCOPED_TRACE(deck.file);
+        host.messages.clear();
+        host.details.clear();
+        job.settings.sourcePath = vellumet::FromPath(deck.file);
+        EXPECT_EQ(vellumet::ConversionThreadProc(&job), JobResult::NoPictures);
+        EXPECT_EQ(host.messages,
+                  (std::vector<std::wstring>{L"Can not convert the file:" + job.settings.sourcePath}));
+        ASSERT_EQ(host.details.size(), 1u);
+        EXPECT_NE(host.details[0].find(deck.reason), std::wstring::npos)
+            << vellumet::ToNative(host.details[0]);
+        EXPECT_EQ(host.events.back(), "EndBusy");
+    }
+    fs::remove(notADeck);
     ExpectOnlyOutputLeft({});
 }
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +18,8 @@
 #include "pdfwriter/PDF.h"
 #include "pdfwriter/Page.h"
 #include "pdfwriter/SavePdf.h"
+#include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace PDFWriter;
@@ -22,31 +28,13 @@ namespace {
 
 class SavePdfTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ =
-            fs::temp_directory_path() / ("vellumet-save-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     std::wstring PathOf(const std::string& name) const { return vellumet::FromPath(folder_ / name); }
 
-    // Runs a shell command; returns its exit status and puts its output in `output`.
+    // Runs a shell command; returns its exit status and puts its output and errors in `output`.
     static int Run(const std::string& command, std::string& output) {
-        output.clear();
-        FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-        if (pipe == nullptr) {
-            return -1;
-        }
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-            output.append(chunk, n);
-        }
-        const int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const vellumet_test::ProcessResult result = vellumet_test::RunShell(command + " 2>&1");
+        output = result.out;
+        return result.exitCode;
     }
 
     static std::string ReadFile(const fs::path& path) {
@@ -60,7 +48,8 @@ protected:
         return static_cast<size_t>(std::distance(fs::directory_iterator(folder_), {}));
     }
 
-    fs::path folder_;
+    const vellumet_test::TempFolder temp_{"vellumet-save-"};
+    const fs::path folder_ = temp_.Path();
 };
 
 // A finished two-page document: a red block and a blue block on 600 x 800 pages.
@@ -144,4 +133,48 @@ TEST_F(SavePdfTest, FailureLeavesNothingNewAndTheOldFileUntouched) {
     EXPECT_EQ(ReadFile(folder_ / "good.pdf"), "previous");
 
     EXPECT_EQ(EntriesInFolder(), 2u) << "no temporary file is left behind";
+}
+
+TEST_F(SavePdfTest, NamesUpToTheLimitAreSaved) {
+    PDF document;
+    BuildTwoPages(document);
+    // Base names of 251 bytes: the longest whose ".pdf" name fits 255 bytes, in ASCII and in
+    // two-byte UTF-8 (where a shortened temporary name must not end inside a character).
+    std::string umlauts = "x";
+    while (umlauts.size() < 251) {
+        umlauts += "\u00fc";
+    }
+    for (const std::string& base : {std::string(251, 'd'), umlauts}) {
+        ASSERT_EQ(base.size(), 251u);
+        const std::wstring path = vellumet::FromPath(folder_ / (base + ".pdf"));
+        EXPECT_TRUE(SavePdf(path, document));
+        EXPECT_EQ(ReadFile(folder_ / (base + ".pdf")).size(),
+                  static_cast<size_t>(document.Buffer().Length()));
+    }
+    EXPECT_EQ(EntriesInFolder(), 2u) << "no temporary file is left beside the results";
+}
+
+// Under a file-size limit smaller than the document the save fails like on a full disk: the program
+// is not ended by SIGXFSZ and no temporary file is left. Run in a child, which has the limit.
+TEST_F(SavePdfTest, AFileSizeLimitFailsTheSaveAndLeavesNothing) {
+    PDF document;
+    BuildTwoPages(document);
+    const auto limit = static_cast<rlim_t>(document.Buffer().Length() / 2);
+    const std::wstring path = PathOf("limited.pdf");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_DFL);
+        rlimit fileSize{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        const bool saved = SavePdf(path, document);
+        struct sigaction after {};
+        sigaction(SIGXFSZ, nullptr, &after);
+        // A handler, not SIG_IGN, so that programs started later get the default back.
+        _exit(saved ? 1 : (after.sa_handler == SIG_IGN || after.sa_handler == SIG_DFL) ? 2 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "1: saved, 2: SIGXFSZ ignored";
+    EXPECT_EQ(EntriesInFolder(), 0u) << "no temporary file is left behind";
 }

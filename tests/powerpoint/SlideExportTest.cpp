@@ -15,6 +15,7 @@
 #include "common/ExportFlags.h"
 #include "common/WideText.h"
 #include "powerpoint/DispatchIds.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -299,17 +300,6 @@ TEST(SlideExport, ServerThatCannotStart) {
 // A private folder for the pictures, removed afterwards.
 class PictureFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "slideexport-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        folder_ = root_ / "PPT20260101120000";
-    }
-    void TearDown() override {
-        std::error_code error;
-        std::filesystem::remove_all(root_, error);
-    }
-
     std::wstring Folder() const { return vellumet::FromPath(folder_); }
 
     std::set<std::string> Files() const {
@@ -322,8 +312,8 @@ protected:
         return names;
     }
 
-    std::filesystem::path root_;
-    std::filesystem::path folder_;
+    const vellumet_test::TempFolder root_{"slideexport-"};
+    const std::filesystem::path folder_ = root_.Path() / "PPT20260101120000";
 };
 
 TEST_F(PictureFolder, SuccessfulExportLeavesThePictures) {

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "settings/MemoryStore.h"
 #include "settings/RegistryValue.h"
 #include "settings/SqliteStore.h"
+#include "support/MemoryStore.h"
 
 using namespace settings;
 using settings_test::Plant;

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 
 #include "TestSupport.h"
 #include "settings/DocumentsFolder.h"
-#include "settings/MemoryStore.h"
 #include "settings/SettingsTable.h"
 #include "settings/SqliteStore.h"
+#include "support/MemoryStore.h"
 
 using namespace settings;
 using settings_test::Plant;
@@ -36,7 +39,7 @@ TEST(SettingsTable, FreshAccountReadsDefaults) {
     EXPECT_TRUE(choice.omitBackground);
     EXPECT_TRUE(choice.omitShadow);
     EXPECT_FALSE(choice.twoSlidesPerPage);
-    EXPECT_EQ(ReadSettings(&store, L"").outputFolder, L"/eBooks");
+    EXPECT_EQ(ReadSettings(&store, L"").outputFolder, L"") << "no documents folder: no default folder";
     EXPECT_FALSE(store.HasKey(kKey)) << "reading creates nothing";
 }
 
@@ -109,6 +112,33 @@ TEST(DocumentsFolder, ComesFromTheDesktopOrElseHome) {
     std::filesystem::remove(home / "Papiers");
     EXPECT_EQ(DocumentsFolder(), home.wstring()) << "a documents folder that does not exist";
     std::filesystem::remove(userDirs);
+}
+
+// Without HOME the account's home from the password database is used; without either there is no
+// default output folder at all (and Convert asks for one) rather than "/eBooks" at the root.
+TEST(DocumentsFolder, WithoutHomeComesFromTheAccount) {
+    const passwd* entry = getpwuid(getuid());
+    const std::string accountHome = entry != nullptr ? entry->pw_dir : "";
+    EXPECT_EQ(HomeFolder(nullptr, getuid()), accountHome);
+    EXPECT_EQ(HomeFolder("", getuid()), accountHome);
+    EXPECT_EQ(HomeFolder("/home/zoe", getuid()), "/home/zoe");
+    uid_t unknown = 4000000;
+    while (getpwuid(unknown) != nullptr) {
+        ++unknown;
+    }
+    EXPECT_EQ(HomeFolder(nullptr, unknown), "");
+    EXPECT_EQ(DefaultOutputFolder(L""), L"");
+
+    const std::wstring expected =
+        accountHome.empty() ? L"" : DefaultOutputFolder(std::wstring(accountHome.begin(), accountHome.end()));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        unsetenv("HOME");
+        _exit(DefaultOutputFolder(DocumentsFolder()) == expected ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "HOME unset gives another folder";
 }
 
 }  // namespace

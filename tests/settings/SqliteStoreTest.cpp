@@ -2,17 +2,20 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
 #include "TestSupport.h"
 #include "settings/RegistryValue.h"
+#include "settings/SettingsTable.h"
 #include "settings/SqliteStore.h"
 
 using namespace settings;
@@ -64,6 +67,27 @@ int InChild(Body body) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+// Opens a second connection that holds the store's write lock until it is destroyed, as another
+// program in the middle of a long transaction does.
+class LockHolder {
+public:
+    LockHolder(const std::filesystem::path& file, const char* begin) {
+        sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+        held_ = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
+                sqlite3_exec(db_, "UPDATE registry_values SET type = type", nullptr, nullptr, nullptr) ==
+                    SQLITE_OK;
+    }
+    ~LockHolder() {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+    bool Held() const { return held_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
 
 TEST_F(SqliteStoreTest, KeysExistOnceCreatedWithTheirAncestors) {
     SqliteStore store = MakeStore();
@@ -230,6 +254,112 @@ TEST_F(SqliteStoreTest, KilledWriterLeavesASoundStore) {
     EXPECT_NE(last, L"none");
     EXPECT_TRUE(reports_.empty());
     EXPECT_TRUE(Sound(File()));
+}
+
+}  // namespace
+
+namespace {
+
+// Anything but a regular file in the store's place is refused before it is opened, so neither a
+// FIFO nor a device can make the program wait. The child's alarm only turns a hang into a failure.
+TEST_F(SqliteStoreTest, SpecialFilesInPlaceOfTheStoreAreRefusedAtOnce) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+        std::function<bool(const std::filesystem::path&)> leftAlone;
+    };
+    const Case cases[] = {
+        {"a FIFO", [](const std::filesystem::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         [](const std::filesystem::path& p) { return std::filesystem::is_fifo(p); }},
+        {"a device", [](const std::filesystem::path& p) { std::filesystem::create_symlink("/dev/zero", p); },
+         [](const std::filesystem::path& p) { return std::filesystem::is_symlink(p); }},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        std::filesystem::remove_all(File().parent_path());
+        std::filesystem::create_directories(File().parent_path());
+        each.make(File());
+        const int status = InChild([&] {
+            alarm(30);
+            std::vector<std::string> reports;
+            SqliteStore store(File(), [&](const std::string& message) { reports.push_back(message); });
+            registry_int<bool> flag(kKey + L"\\OmitShadow", true, 0, &store);
+            if (!flag.get()) {
+                return 1;
+            }
+            flag.set(false);
+            if (flag.save()) {
+                return 2;
+            }
+            if (reports.size() != 1 || reports[0].find("not a regular file") == std::string::npos) {
+                return 3;
+            }
+            return store.LastProblem().find("not a regular file") == std::string::npos ? 4 : 0;
+        });
+        EXPECT_EQ(status, 0) << "1: no default, 2: written, 3: not reported, 4: no reason, 142: hung";
+        EXPECT_TRUE(each.leftAlone(File()));
+    }
+}
+
+// A writer that holds the store must not make a reader wait, nor give it other choices silently.
+TEST_F(SqliteStoreTest, ReadersDoNotWaitForAWriter) {
+    {
+        SqliteStore store = MakeStore();
+        SettingsChoice choice;
+        choice.outputFolder = L"/remembered/";
+        choice.scheme = L"Amazon Kindle 2";
+        WriteSettings(choice, &store);
+    }
+    for (const char* begin : {"BEGIN IMMEDIATE", "BEGIN EXCLUSIVE"}) {
+        SCOPED_TRACE(begin);
+        LockHolder writer(File(), begin);
+        ASSERT_TRUE(writer.Held());
+        SqliteStore store = MakeStore();
+        std::string problem = "untouched";
+        const SettingsChoice back = ReadSettings(&store, L"/docs", &problem);
+        EXPECT_EQ(back.outputFolder, L"/remembered/");
+        EXPECT_EQ(back.scheme, L"Amazon Kindle 2");
+        EXPECT_EQ(problem, "") << "everything was read";
+    }
+    EXPECT_TRUE(reports_.empty());
+}
+
+// A store in the older rollback-journal form cannot be read while another program writes it: the
+// read gives up soon and says why, and the next write moves the store to the form readers need not
+// wait in.
+TEST_F(SqliteStoreTest, AStoreThatCannotBeReadSaysWhy) {
+    {
+        SqliteStore store = MakeStore();
+        SettingsChoice choice;
+        choice.outputFolder = L"/remembered/";
+        WriteSettings(choice, &store);
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(File().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    {
+        LockHolder writer(File(), "BEGIN EXCLUSIVE");
+        ASSERT_TRUE(writer.Held());
+        SqliteStore store = MakeStore();
+        std::string problem;
+        const SettingsChoice back = ReadSettings(&store, L"/docs", &problem);
+        EXPECT_EQ(back.outputFolder, L"/docs/eBooks") << "the defaults, as before";
+        EXPECT_NE(problem.find(File().string()), std::string::npos) << problem;
+        EXPECT_NE(problem.find("in use"), std::string::npos) << problem;
+    }
+    SqliteStore store = MakeStore();
+    std::string problem = "untouched";
+    EXPECT_EQ(ReadSettings(&store, L"/docs", &problem).outputFolder, L"/remembered/");
+    EXPECT_EQ(problem, "");
+    WriteSettings(ReadSettings(&store, L"/docs"), &store);
+    ASSERT_EQ(sqlite3_open_v2(File().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* mode = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &mode, nullptr);
+    ASSERT_EQ(sqlite3_step(mode), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal");
+    sqlite3_finalize(mode);
+    sqlite3_close(db);
 }
 
 }  // namespace

@@ -7,19 +7,15 @@
 #include <filesystem>
 #include <string>
 
+#include "support/TempFolder.h"
+
 int main(int argc, char** argv) {
-    std::string scratch = (std::filesystem::temp_directory_path() / "vellumet-settings-XXXXXX").string();
-    if (mkdtemp(scratch.data()) == nullptr) {
-        return 2;
-    }
-    std::filesystem::create_directories(scratch + "/home/.config");
-    setenv("HOME", (scratch + "/home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (scratch + "/home/.config").c_str(), 1);
-    setenv("VELLUMET_TEST_SCRATCH", scratch.c_str(), 1);
+    const vellumet_test::TempFolder scratch("vellumet-settings-");
+    const std::filesystem::path home = scratch.Path() / "home";
+    std::filesystem::create_directories(home / ".config");
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
 
     testing::InitGoogleTest(&argc, argv);
-    int result = RUN_ALL_TESTS();
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-    return result;
+    return RUN_ALL_TESTS();
 }

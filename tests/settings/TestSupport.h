@@ -9,21 +9,15 @@
 #include <vector>
 
 #include "settings/SettingsStore.h"
+#include "support/TempFolder.h"
 
 namespace settings_test {
 
-// A folder of its own under the run's scratch folder, removed afterwards.
+// A folder of its own for each test, removed afterwards.
 class ScratchTest : public testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(std::getenv("VELLUMET_TEST_SCRATCH")) /
-               (std::string(info->test_suite_name()) + "." + info->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::filesystem::path dir_;
+    vellumet_test::TempFolder folder_{"vellumet-settings-"};
+    std::filesystem::path dir_ = folder_.Path();
 };
 
 // Stores raw bytes of the given type, bypassing the settings family.

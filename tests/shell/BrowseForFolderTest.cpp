@@ -13,29 +13,12 @@
 #include <functional>
 
 #include "common/WideText.h"
+#include "support/TempFolder.h"
 
 namespace vellumet {
 namespace {
 
 namespace fs = std::filesystem;
-
-class ShellFolder {
-public:
-    ShellFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vellumet-shell-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~ShellFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 QString Q(const fs::path& path) {
     return QString::fromStdString(path.string());
@@ -55,7 +38,7 @@ int Browse(const std::wstring& initial, std::wstring* result, const std::functio
 }
 
 TEST(BrowseForFolderTest, OnlyRealFoldersAreSelectable) {
-    ShellFolder temp;
+    const vellumet_test::TempFolder temp("vellumet-shell-");
     fs::create_directory(temp.Path() / "books");
     fs::create_directory_symlink(temp.Path() / "books", temp.Path() / "shortcut");
     std::ofstream(temp.Path() / "file.txt") << "x";
@@ -68,7 +51,7 @@ TEST(BrowseForFolderTest, OnlyRealFoldersAreSelectable) {
 }
 
 TEST(BrowseForFolderTest, StartsOnTheTypedFolderWithItsCaption) {
-    ShellFolder temp;
+    const vellumet_test::TempFolder temp("vellumet-shell-");
     std::wstring result = L"stale";
     QString caption;
     QString start;
@@ -84,7 +67,7 @@ TEST(BrowseForFolderTest, StartsOnTheTypedFolderWithItsCaption) {
 }
 
 TEST(BrowseForFolderTest, EmptyTextStartsOnTheCurrentDirectory) {
-    ShellFolder temp;
+    const vellumet_test::TempFolder temp("vellumet-shell-");
     const QString previous = QDir::currentPath();
     QDir::setCurrent(Q(temp.Path()));
     std::wstring result;
@@ -95,7 +78,7 @@ TEST(BrowseForFolderTest, EmptyTextStartsOnTheCurrentDirectory) {
 }
 
 TEST(BrowseForFolderTest, ReturnsTheChosenFolder) {
-    ShellFolder temp;
+    const vellumet_test::TempFolder temp("vellumet-shell-");
     fs::create_directory(temp.Path() / "books");
     std::wstring result;
     EXPECT_EQ(Browse(FromPath(temp.Path()), &result,
@@ -109,7 +92,7 @@ TEST(BrowseForFolderTest, ReturnsTheChosenFolder) {
 }
 
 TEST(BrowseForFolderTest, RefusesLinksAndMissingFolders) {
-    ShellFolder temp;
+    const vellumet_test::TempFolder temp("vellumet-shell-");
     fs::create_directory(temp.Path() / "books");
     fs::create_directory_symlink(temp.Path() / "books", temp.Path() / "shortcut");
     fs::create_directory(temp.Path() / "removed");
@@ -138,7 +121,7 @@ TEST(BrowseForFolderTest, RefusesLinksAndMissingFolders) {
 }
 
 TEST(BrowseForFolderTest, LongPathsAreCut) {
-    ShellFolder temp;
+    const vellumet_test::TempFolder temp("vellumet-shell-");
     fs::path deep = temp.Path();
     while (deep.string().size() <= 300) {
         deep /= std::string(40, 'd');

@@ -19,6 +19,7 @@ _vellumet_convert_devices()
 
 _vellumet_convert()
 {
+    # shellcheck disable=SC2034 # _init_completion sets all five; its helpers read words and cword
     local cur prev words cword split
     _init_completion -s || return
 
@@ -50,8 +51,7 @@ _vellumet_convert()
     $split && return
 
     if [[ $cur == -* ]]; then
-        local IFS=$'\n'
-        COMPREPLY=($(compgen -W "$(_vellumet_convert_options "$1")" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$(_vellumet_convert_options "$1")" -- "$cur")
         return
     fi
 

@@ -365,25 +365,6 @@ private:
     Reference<css::container::XIndexAccess> pages_;
 };
 
-// Waits until the coarse clock that stamps files has moved past `file`'s creation, so that the
-// next file is created strictly later.
-void WaitPastCreation(const std::filesystem::path& file) {
-    struct statx info {};
-    if (::statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) != 0) {
-        return;
-    }
-    const statx_timestamp stamp = (info.stx_mask & STATX_BTIME) != 0 ? info.stx_btime : info.stx_mtime;
-    for (int i = 0; i < 100; ++i) {
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-        if (now.tv_sec > stamp.tv_sec ||
-            (now.tv_sec == stamp.tv_sec && now.tv_nsec > static_cast<long>(stamp.tv_nsec))) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
     css::beans::PropertyValue property;
     property.Name = rtl::OUString::createFromAscii(name);
@@ -504,7 +485,6 @@ private:
                 return Fail(L"The picture of slide " + std::to_wstring(i + 1) + L" has the wrong size: " +
                             name);
             }
-            WaitPastCreation(file);
         }
         return Done();
     }

@@ -4,14 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "common/PixelSize.h"
+
 namespace powerpoint {
 
-struct PixelSize {
-    int width = 0;
-    int height = 0;
-
-    bool operator==(const PixelSize&) const = default;
-};
+using vellumet::PixelSize;
 
 // The largest size with the slide's own aspect that fits within `requested`. A slide whose aspect
 // equals the requested one (within one pixel of rounding) gets exactly `requested`, so a slide is

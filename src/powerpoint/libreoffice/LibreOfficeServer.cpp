@@ -18,7 +18,12 @@ AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
         error = L"No automation server is registered for " + progId + L".";
     } else {
         try {
-            std::shared_ptr<OfficeSession> session = OfficeSession::Start(options_, error, footprint);
+            LibreOfficeOptions options = options_;
+            options.onUnexpectedEnd = [this](int) {
+                std::lock_guard lock(mutex_);
+                endedUnexpectedly_ = true;
+            };
+            std::shared_ptr<OfficeSession> session = OfficeSession::Start(options, error, footprint);
             if (session) {
                 application = NewApplicationObject(std::move(session));
             }
@@ -35,6 +40,11 @@ AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
 std::wstring LibreOfficeServer::LastError() const {
     std::lock_guard lock(mutex_);
     return lastError_;
+}
+
+bool LibreOfficeServer::OfficeEndedUnexpectedly() const {
+    std::lock_guard lock(mutex_);
+    return endedUnexpectedly_;
 }
 
 OfficeFootprint LibreOfficeServer::LastFootprint() const {

@@ -12,39 +12,13 @@
 // every call then fails instead of hanging. Two servers, or two objects of one server, never share
 // an office, a profile or a pipe.
 
-#include <sys/types.h>
-
-#include <chrono>
-#include <filesystem>
 #include <mutex>
 #include <string>
-#include <vector>
 
-#include "common/CancelToken.h"
 #include "powerpoint/Automation.h"
+#include "powerpoint/libreoffice/OfficeOptions.h"
 
 namespace powerpoint {
-
-struct LibreOfficeOptions {
-    // Polled by the watchdog; when set, the office is killed. May be null; must outlive the
-    // conversation.
-    const vellumet::CancelToken* cancel = nullptr;
-    // Start-up and opening of the presentation.
-    std::chrono::milliseconds startBudget{60000};
-    // Added per slide once the slide count is known (counted from then, on top of startBudget).
-    std::chrono::milliseconds slideBudget{10000};
-    // The office program; empty means the installed soffice.bin.
-    std::string officeBinary;
-    // Where the office's private folder is made; empty means $TMPDIR, or /tmp.
-    std::filesystem::path tempRoot;
-};
-
-// Where one office lived, for checks that it left nothing behind.
-struct OfficeFootprint {
-    pid_t pid = -1;
-    std::filesystem::path privateFolder;
-    std::vector<std::filesystem::path> pipeSockets;
-};
 
 class LibreOfficeServer : public AutomationServer {
 public:
@@ -59,12 +33,16 @@ public:
     std::wstring LastError() const;
     // The office started by the last CreateObject.
     OfficeFootprint LastFootprint() const;
+    // True when an office of this server ended on its own (crashed or quit) instead of being ended,
+    // timed out or cancelled.
+    bool OfficeEndedUnexpectedly() const;
 
 private:
     LibreOfficeOptions options_;
     mutable std::mutex mutex_;
     std::wstring lastError_;
     OfficeFootprint lastFootprint_;
+    bool endedUnexpectedly_ = false;
 };
 
 }  // namespace powerpoint

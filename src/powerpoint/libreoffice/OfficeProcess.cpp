@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,12 +15,22 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/StaleFolders.h"
 #include "common/WideText.h"
 
 extern char** environ;
 
 namespace powerpoint {
 namespace {
+
+// The private folders' names: this prefix and a unique suffix from mkdtemp.
+constexpr const char* kFolderPrefix = "vellumet-office-";
+
+// The pipe name of the office whose private folder is `folder`, started by process `owner`.
+std::string PipeNameFor(const std::filesystem::path& folder, long owner) {
+    const std::string suffix = folder.filename().string().substr(std::strlen(kFolderPrefix));
+    return "vellumet_" + std::to_string(owner) + "_" + suffix;
+}
 
 // The office names its single-instance pipe after the MD5 of the profile URL as UTF-16 code units,
 // each digest byte in hexadecimal without leading zero.
@@ -64,6 +75,20 @@ std::string SeedRegistry(const std::string& buildId) {
     item("/org.openoffice.Setup/L10N", "ooLocale", "en-US");
     item("/org.openoffice.Office.Common/Misc", "FirstRun", "false");
     item("/org.openoffice.Office.Common/Misc", "ShowTipOfTheDay", "false");
+    // Nothing a deck brings may run or reach out: no macros at any security level, and no linked
+    // pictures or other external content from places that are not trusted (no place is).
+    item("/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution", "true");
+    item("/org.openoffice.Office.Common/Security/Scripting", "MacroSecurityLevel", "3");
+    item("/org.openoffice.Office.Common/Security/Scripting", "BlockUntrustedRefererLinks", "true");
+    // Linked objects are fetched all the same, so every web request goes to a proxy on this
+    // machine's port 1, where nothing listens: the request fails without leaving the machine.
+    for (const char* scheme : {"HTTP", "HTTPS", "FTP"}) {
+        item("/org.openoffice.Inet/Settings", (std::string("ooInet") + scheme + "ProxyName").c_str(),
+             "127.0.0.1");
+        item("/org.openoffice.Inet/Settings", (std::string("ooInet") + scheme + "ProxyPort").c_str(), "1");
+    }
+    item("/org.openoffice.Inet/Settings", "ooInetNoProxy", "");
+    item("/org.openoffice.Inet/Settings", "ooInetProxyType", "2");
     xcu += "</oor:items>\n";
     return xcu;
 }
@@ -80,6 +105,26 @@ std::string BuildId(const std::filesystem::path& binary) {
         }
     }
     return {};
+}
+
+// Writes a new file that only the user may read and write, whatever the umask.
+void WritePrivateFile(const std::filesystem::path& file, const std::string& text) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(written);
+    }
+    ::close(fd);
 }
 
 bool DropsFromEnvironment(const char* entry) {
@@ -129,19 +174,26 @@ bool OfficeProcess::Prepare(std::wstring& error) {
         error = L"The temporary folder cannot be found.";
         return false;
     }
-    // mkdtemp makes the folder name unique on this machine, so the pipe named after it is too.
-    std::string pattern = (root / "vellumet-office-XXXXXX").string();
+    ReclaimStale(root);
+    // mkdtemp makes the folder name unique on this machine, so the pipe named after it is too. It
+    // makes the folder mode 0700, so what is inside is the user's alone whatever the umask.
+    std::string pattern = (root / (std::string(kFolderPrefix) + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         error = L"The office's private folder cannot be created in " + vellumet::FromPath(root) + L".";
         return false;
     }
     folder_ = pattern;
-    const std::string suffix = folder_.filename().string().substr(std::strlen("vellumet-office-"));
-    pipeName_ = "vellumet_" + std::to_string(::getpid()) + "_" + suffix;
+    pipeName_ = PipeNameFor(folder_, ::getpid());
+    vellumet::MarkFolderOwner(folder_);
+    tempRoot_ = root;
 
-    std::filesystem::create_directories(folder_ / "profile" / "user", ec);
-    if (!ec) {
-        std::filesystem::create_directories(folder_ / "tmp", ec);
+    for (const auto& sub : {folder_ / "profile", folder_ / "profile" / "user", folder_ / "tmp"}) {
+        if (!ec && !std::filesystem::create_directory(sub, ec) && !ec) {
+            ec = std::make_error_code(std::errc::file_exists);
+        }
+        if (!ec && ::chmod(sub.c_str(), 0700) != 0) {
+            ec = std::error_code(errno, std::generic_category());
+        }
     }
     if (ec) {
         error = L"The office's private folder cannot be prepared.";
@@ -149,12 +201,11 @@ bool OfficeProcess::Prepare(std::wstring& error) {
     }
     // With the extension cache stamped with this build, a fresh profile needs no restart.
     const std::string buildId = BuildId(binary_);
-    if (!buildId.empty() &&
-        std::filesystem::create_directories(folder_ / "profile" / "user" / "extensions", ec)) {
-        std::ofstream(folder_ / "profile" / "user" / "extensions" / "buildid", std::ios::binary) << buildId;
+    const std::filesystem::path extensions = folder_ / "profile" / "user" / "extensions";
+    if (!buildId.empty() && ::mkdir(extensions.c_str(), 0700) == 0) {
+        WritePrivateFile(extensions / "buildid", buildId);
     }
-    std::ofstream(folder_ / "profile" / "user" / "registrymodifications.xcu", std::ios::binary)
-        << SeedRegistry(buildId);
+    WritePrivateFile(folder_ / "profile" / "user" / "registrymodifications.xcu", SeedRegistry(buildId));
     profileUrl_ = FileUrl((folder_ / "profile").string());
     return true;
 }
@@ -197,8 +248,21 @@ bool OfficeProcess::Start(std::wstring& error) {
     }
     envp.push_back(nullptr);
 
+    // The office may write beneath its own folder and the temporary folders, where the pipe
+    // sockets, the slide pictures and shared memory go.
+    std::vector<std::filesystem::path> writable = {folder_, tempRoot_, "/tmp", "/var/tmp", "/dev"};
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] == '/') {
+        writable.emplace_back(tmp);
+    }
+    const ConfinementPlan plan(writable);
+
     const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (devNull < 0) {
+    // The child reports the confinement it reached through this pipe; exec closes it.
+    int report[2] = {-1, -1};
+    if (devNull < 0 || ::pipe2(report, O_CLOEXEC) != 0) {
+        if (devNull >= 0) {
+            ::close(devNull);
+        }
         error = L"The office cannot be started.";
         return false;
     }
@@ -214,22 +278,39 @@ bool OfficeProcess::Start(std::wstring& error) {
         ::dup2(devNull, 0);
         ::dup2(devNull, 1);
         ::dup2(devNull, 2);
-        ::close_range(3, ~0U, 0);
+        if (report[1] != 3) {
+            ::dup2(report[1], 3);
+        }
+        ::close_range(4, ~0U, 0);
+        ::fcntl(3, F_SETFD, FD_CLOEXEC);
+        const unsigned char confined = plan.ApplyInChild();
+        if (::write(3, &confined, 1) != 1) {
+            ::_exit(127);
+        }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(devNull);
+    ::close(report[1]);
     if (pid < 0) {
+        ::close(report[0]);
         error = L"The office cannot be started.";
         return false;
     }
     ::setpgid(pid, pid);  // also here, so that a kill right after fork reaches the group
     pid_ = pid;
     reaped_ = false;
+
+    unsigned char confined = 0;
+    ssize_t got = 0;
+    while ((got = ::read(report[0], &confined, 1)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    confinement_ = ConfinementPlan::Decode(got == 1 ? confined : 0);
     return true;
 }
 
-int OfficeProcess::Poll() {
+int OfficeProcess::Poll() const {
     if (reaped_ || pid_ <= 0) {
         return 0;
     }
@@ -277,20 +358,47 @@ void OfficeProcess::Reap() noexcept {
     reaped_ = true;
 }
 
-std::vector<std::filesystem::path> OfficeProcess::PipeSockets() const {
+namespace {
+
+std::vector<std::filesystem::path> SocketsOf(const std::string& pipeName, const std::string& profileUrl) {
     std::vector<std::filesystem::path> sockets;
-    if (pipeName_.empty()) {
+    if (pipeName.empty()) {
         return sockets;
     }
     const std::string uid = std::to_string(::getuid());
-    const std::string single = SingleInstancePipeName(profileUrl_);
+    const std::string single = SingleInstancePipeName(profileUrl);
     for (const char* dir : {"/tmp", "/var/tmp"}) {
-        sockets.emplace_back(std::string(dir) + "/OSL_PIPE_" + uid + "_" + pipeName_);
+        sockets.emplace_back(std::string(dir) + "/OSL_PIPE_" + uid + "_" + pipeName);
         if (!single.empty()) {
             sockets.emplace_back(std::string(dir) + "/OSL_PIPE_" + uid + "_" + single);
         }
     }
     return sockets;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> OfficeProcess::PipeSockets() const {
+    return SocketsOf(pipeName_, profileUrl_);
+}
+
+int OfficeProcess::ReclaimStale(const std::filesystem::path& tempRoot) {
+    std::filesystem::path root = tempRoot;
+    if (root.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        root = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    }
+    return vellumet::ReclaimStaleFolders(
+        root, kFolderPrefix, [](const std::filesystem::path& folder, long owner) {
+            std::error_code ec;
+            for (const auto& socket :
+                 SocketsOf(PipeNameFor(folder, owner), FileUrl((folder / "profile").string()))) {
+                // Only sockets: a file of that name that is something else is not the office's.
+                if (std::filesystem::is_socket(std::filesystem::symlink_status(socket, ec))) {
+                    std::filesystem::remove(socket, ec);
+                }
+            }
+        });
 }
 
 void OfficeProcess::RemoveTraces() noexcept {

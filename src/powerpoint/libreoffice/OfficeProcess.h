@@ -2,6 +2,11 @@
 // One private soffice.bin: its own process group, profile, temporary folder and pipe name, and
 // everything needed to end it and leave nothing behind. No UNO here.
 //
+// The office runs confined (see OfficeConfinement.h): umask 077, no network, writes only beneath its
+// private folder and the temporary folders. Its private folder is made mode 0700 and marked with the
+// owning process, so that a later office start reclaims the folder and the pipe sockets of a run
+// that was killed before it could clean up (see common/StaleFolders.h).
+//
 // Contracts:
 // - Start, Poll, WaitForExit, Reap and RemoveTraces are called from one thread (the owner's).
 //   Kill may be called from any thread at any time (the watchdog does).
@@ -20,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "powerpoint/libreoffice/OfficeConfinement.h"
+
 namespace powerpoint {
 
 // A file URL of an absolute path, every byte outside the unreserved set percent-encoded.
@@ -37,12 +44,13 @@ public:
     OfficeProcess(const OfficeProcess&) = delete;
     OfficeProcess& operator=(const OfficeProcess&) = delete;
 
-    // Makes the private folder (on the first call) and starts the office in a new process group.
-    // A previous office of this object must have been reaped. False, with why, on failure.
+    // Makes the private folder (on the first call, after reclaiming the stale ones of killed runs)
+    // and starts the office in a new process group. A previous office of this object must have been
+    // reaped. False, with why, on failure.
     bool Start(std::wstring& error);
 
     // kRunning while the office runs, else its exit code (128 + signal when killed). Does not reap.
-    int Poll();
+    int Poll() const;
 
     // Waits up to `limit` for the office to exit; true when it has.
     bool WaitForExit(std::chrono::milliseconds limit);
@@ -61,6 +69,12 @@ public:
     const std::filesystem::path& PrivateFolder() const noexcept { return folder_; }
     // The pipe sockets the office makes in the system's pipe folders (they may not exist).
     std::vector<std::filesystem::path> PipeSockets() const;
+    // Which confinement layers hold for the office started last.
+    const Confinement& Confined() const noexcept { return confinement_; }
+
+    // Removes the private folders (and their pipe sockets) that offices of killed runs left in
+    // tempRoot (empty: $TMPDIR, or /tmp). Returns how many folders were removed.
+    static int ReclaimStale(const std::filesystem::path& tempRoot);
 
 private:
     bool Prepare(std::wstring& error);
@@ -74,6 +88,7 @@ private:
     mutable std::mutex mutex_;  // guards pid_ and reaped_ against Kill from other threads
     pid_t pid_ = -1;
     bool reaped_ = true;
+    Confinement confinement_;
 };
 
 // Kills an office when its time budget runs out or when a cancel is requested. The budget can be

@@ -29,6 +29,7 @@
 #include <thread>
 
 #include "common/WideText.h"
+#include "powerpoint/libreoffice/PresentationFile.h"
 
 namespace powerpoint {
 
@@ -134,6 +135,12 @@ private:
     sal_Int32 code_ = 0;
 };
 
+void NoteConfinement(const OfficeProcess& process, OfficeFootprint& footprint) {
+    footprint.ownNetwork = process.Confined().ownNetwork;
+    footprint.tcpRefused = process.Confined().tcpRefused;
+    footprint.writesConfined = process.Confined().writesConfined;
+}
+
 }  // namespace
 
 rtl::OUString ToOUString(std::wstring_view text) {
@@ -167,6 +174,7 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
     footprint.pid = session->process_.Pid();
     footprint.privateFolder = session->process_.PrivateFolder();
     footprint.pipeSockets = session->process_.PipeSockets();
+    NoteConfinement(session->process_, footprint);
     if (!started) {
         session->End();
         return nullptr;
@@ -181,6 +189,7 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
         return nullptr;
     }
     footprint.pid = session->process_.Pid();  // a restart gives a new process
+    NoteConfinement(session->process_, footprint);
     return session;
 }
 
@@ -243,6 +252,16 @@ void OfficeSession::End() noexcept {
         return;
     }
     ended_ = true;
+    // An office that is gone before we end it ended on its own.
+    const int status = process_.Pid() > 0 ? process_.Poll() : OfficeProcess::kRunning;
+    if (status != OfficeProcess::kRunning && (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None) &&
+        options_.onUnexpectedEnd) {
+        try {
+            options_.onUnexpectedEnd(status);
+        } catch (...) {
+            // Only a report.
+        }
+    }
     if (watchdog_) {
         // A hung close or terminate is cut short too.
         watchdog_->Rearm(std::chrono::steady_clock::now() + std::chrono::seconds(20));
@@ -331,6 +350,13 @@ std::wstring OfficeSession::Explain(const std::wstring& fallback) const {
     if (verdict == Watchdog::Verdict::TimedOut) {
         return L"The office did not finish in time and was stopped.";
     }
+    const int status = process_.Pid() > 0 ? process_.Poll() : OfficeProcess::kRunning;
+    if (status > 128) {
+        return L"The office ended unexpectedly (signal " + std::to_wstring(status - 128) + L").";
+    }
+    if (status != OfficeProcess::kRunning) {
+        return L"The office ended unexpectedly (exit code " + std::to_wstring(status) + L").";
+    }
     return fallback.empty() ? std::wstring(L"The office failed.") : fallback;
 }
 
@@ -339,28 +365,12 @@ Reference<css::lang::XComponent> OfficeSession::OpenPresentation(const std::wstr
     if (!Usable(error)) {
         return {};
     }
-    // What can be known without the office is refused before it: an empty file would load as a new
-    // blank presentation.
+    error = PresentationFileRefusal(path);
+    if (!error.empty()) {
+        return {};
+    }
     std::error_code ec;
     const std::filesystem::path file = std::filesystem::absolute(vellumet::ToPath(path), ec);
-    const auto status = std::filesystem::status(file, ec);
-    if (ec || !std::filesystem::exists(status)) {
-        error = L"The presentation cannot be found: " + path;
-        return {};
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = L"The presentation is not a file: " + path;
-        return {};
-    }
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || ::access(file.c_str(), R_OK) != 0) {
-        error = L"The presentation cannot be read: " + path;
-        return {};
-    }
-    if (size == 0) {
-        error = L"The presentation is empty: " + path;
-        return {};
-    }
 
     rtl::Reference<AbortingHandler> handler(new AbortingHandler);
     const std::wstring cannot = L"The presentation cannot be opened: " + path;

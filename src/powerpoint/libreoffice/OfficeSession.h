@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "powerpoint/libreoffice/LibreOfficeServer.h"
+#include "powerpoint/libreoffice/OfficeOptions.h"
 #include "powerpoint/libreoffice/OfficeProcess.h"
 
 namespace powerpoint {

@@ -5,6 +5,8 @@
 
 #include <fstream>
 
+#include "support/TempFolder.h"
+
 namespace powerpoint {
 namespace {
 
@@ -35,11 +37,12 @@ TEST(ExportSize, UnknownSlideSizeGivesTheRequest) {
 }
 
 TEST(ExportSize, PngHeaderIsReadAndAnythingElseIsRefused) {
-    char pattern[] = "/tmp/vellumet-pngsize-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::filesystem::path dir = pattern;
-    const unsigned char png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0,    13,
-                                 'I',  'H', 'D', 'R', 0,    0,    0x04, 0x15, 0, 0, 0x03, 0x10};
+    const vellumet_test::TempFolder temp("vellumet-pngsize-");
+    const std::filesystem::path& dir = temp.Path();
+    // A whole IHDR chunk (8-bit RGB), its CRC left zero.
+    const unsigned char png[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,    0, 0,
+                                 13,   'I',  'H', 'D', 'R',  0,    0,    0x04, 0x15, 0, 0,
+                                 0x03, 0x10, 8,   2,   0,    0,    0,    0,    0,    0, 0};
     std::ofstream(dir / "good.png", std::ios::binary).write(reinterpret_cast<const char*>(png), sizeof png);
     std::ofstream(dir / "empty.png", std::ios::binary);
     std::ofstream(dir / "text.png", std::ios::binary) << "not a picture at all, only words";
@@ -50,7 +53,6 @@ TEST(ExportSize, PngHeaderIsReadAndAnythingElseIsRefused) {
     EXPECT_EQ(ReadPngSize(dir / "text.png"), PixelSize{});
     EXPECT_EQ(ReadPngSize(dir / "short.png"), PixelSize{});
     EXPECT_EQ(ReadPngSize(dir / "missing.png"), PixelSize{});
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -48,10 +48,6 @@ std::vector<CorpusEntry> ReadCatalogue() {
 }
 
 void OfficeTest::SetUp() {
-    char pattern[] = "/tmp/vellumet-office-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    officeRoot_ = root_ / "office";
     std::filesystem::create_directories(officeRoot_);
 }
 
@@ -59,7 +55,6 @@ void OfficeTest::TearDown() {
     EXPECT_TRUE(ChildProcesses().empty()) << "an office process survived";
     std::error_code ec;
     EXPECT_TRUE(std::filesystem::is_empty(officeRoot_, ec)) << "an office left its private folder behind";
-    std::filesystem::remove_all(root_, ec);
 }
 
 LibreOfficeOptions OfficeTest::Options() const {

@@ -12,6 +12,7 @@
 
 #include "powerpoint/libreoffice/LibreOfficeServer.h"
 #include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace powerpoint::test {
 
@@ -53,8 +54,9 @@ protected:
     // Asserts that the office started last by `server` is gone without a trace.
     void ExpectNoTraces(const LibreOfficeServer& server);
 
-    std::filesystem::path root_;
-    std::filesystem::path officeRoot_;
+    const vellumet_test::TempFolder temp_{"vellumet-office-test-"};
+    const std::filesystem::path root_ = temp_.Path();
+    const std::filesystem::path officeRoot_ = root_ / "office";
     int exports_ = 0;
 };
 

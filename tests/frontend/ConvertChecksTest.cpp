@@ -1,10 +1,10 @@
-#include "app/ConvertChecks.h"
+#include "frontend/ConvertChecks.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "TestFolder.h"
+#include "app/TestFolder.h"
 #include "common/WideText.h"
 
 namespace vellumet {

@@ -1,4 +1,4 @@
-#include "settings/MemoryStore.h"
+#include "support/MemoryStore.h"
 
 #include <algorithm>
 

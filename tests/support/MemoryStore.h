@@ -1,5 +1,5 @@
 #pragma once
-// A SettingsStore held in memory, for tests and for front ends that must not touch the user's store.
+// A SettingsStore held in memory, for tests that must not touch a store on disk.
 // It keeps the same contracts as the store on disk and counts the keys that are open, so a test
 // can check that every key was closed.
 
