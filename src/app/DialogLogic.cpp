@@ -28,8 +28,10 @@ std::wstring CloseQuestionText() {
     return std::wstring(kCloseQuestion) + L"\n" + kCloseQuestionMeaning;
 }
 
-ConversionSettings JobSettingsFromFields(const DialogFields& fields, const std::wstring& tempDir) {
-    return JobSettingsFromChoice(ChoiceFromFields(fields), fields.sourceFile, fields.outputDir, tempDir);
+ConversionSettings JobSettingsFromFields(const DialogFields& fields, std::span<const DeviceProfile> devices,
+                                         const std::wstring& tempDir) {
+    return JobSettingsFromChoice(ChoiceFromFields(fields), devices, fields.sourceFile, fields.outputDir,
+                                 tempDir);
 }
 
 }  // namespace vellumet

@@ -3,8 +3,10 @@
 // fields, the remembered settings and one job's settings. What the command line shares with it
 // lives in frontend/.
 
+#include <span>
 #include <string>
 
+#include "frontend/DeviceProfile.h"
 #include "job/ConversionSettings.h"
 #include "job/JobMessages.h"
 #include "settings/SettingsTable.h"
@@ -41,7 +43,9 @@ DialogFields FieldsFromChoice(const settings::SettingsChoice& choice);
 // The choices Convert writes back: a box counts as ticked exactly when its value is 1.
 settings::SettingsChoice ChoiceFromFields(const DialogFields& fields);
 
-// One job's settings; `fields.outputDir` has passed CheckConvertInputs.
-ConversionSettings JobSettingsFromFields(const DialogFields& fields, const std::wstring& tempDir);
+// One job's settings; `fields.outputDir` has passed CheckConvertInputs, `devices` is the device
+// list the dialog shows.
+ConversionSettings JobSettingsFromFields(const DialogFields& fields, std::span<const DeviceProfile> devices,
+                                         const std::wstring& tempDir);
 
 }  // namespace vellumet

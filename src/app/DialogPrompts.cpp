@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "app/AboutDlg.h"
+#include "app/DeviceEditorDlg.h"
 #include "job/JobMessages.h"
 #include "shell/BrowseForFolder.h"
 
@@ -62,6 +63,15 @@ int QtDialogPrompts::BrowseForFolder(QWidget* owner, const std::wstring& initial
 void QtDialogPrompts::RunAbout(QWidget* owner) {
     CAboutDlg about(owner);
     about.exec();
+}
+
+bool QtDialogPrompts::EditDevices(QWidget* owner, settings::SettingsStore* store, std::wstring* device) {
+    DeviceEditorDlg editor(store, *device, owner);
+    if (editor.exec() != QDialog::Accepted) {
+        return false;
+    }
+    *device = editor.ChosenDevice();
+    return true;
 }
 
 }  // namespace vellumet

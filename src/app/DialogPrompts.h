@@ -8,6 +8,10 @@
 
 class QWidget;
 
+namespace settings {
+class SettingsStore;
+}
+
 namespace vellumet {
 
 class DialogPrompts {
@@ -26,6 +30,10 @@ public:
     virtual int BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) = 0;
     // The about box, run modally.
     virtual void RunAbout(QWidget* owner) = 0;
+    // The device editor over the user's devices in `store` (null: the current user's), run
+    // modally and starting on *device. True when the user pressed OK (the devices are then
+    // saved) and *device became the device chosen there.
+    virtual bool EditDevices(QWidget* owner, settings::SettingsStore* store, std::wstring* device) = 0;
 };
 
 class QtDialogPrompts : public DialogPrompts {
@@ -35,6 +43,7 @@ public:
     QString OpenPresentation(QWidget* owner, const QString& initial) override;
     int BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) override;
     void RunAbout(QWidget* owner) override;
+    bool EditDevices(QWidget* owner, settings::SettingsStore* store, std::wstring* device) override;
 };
 
 // "PowerPoint Files (*.ppt)" first, then the other presentation formats the office reads.

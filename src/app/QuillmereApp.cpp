@@ -10,8 +10,8 @@
 #include "app/StartArguments.h"
 #include "app/VellumetDlg.h"
 #include "common/Version.h"
+#include "frontend/OfficeLoader.h"
 #include "imaging/ComposeDocument.h"
-#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace vellumet {
 
@@ -44,7 +44,7 @@ int CQuillmereApp::Run(int argc, char** argv) {
 }
 
 bool CQuillmereApp::InitInstance() {
-    powerpoint::LibreOfficeExporter exporter;
+    OfficeLoader exporter;
     DialogServices services;
     services.exporter = &exporter;
     services.compose = &ComposeDocument;

@@ -26,29 +26,16 @@
 #include "app/AppIcon.h"
 #include "app/DialogPrompts.h"
 #include "app/DialogUnits.h"
+#include "common/QStringText.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
+#include "frontend/DeviceList.h"
 #include "frontend/FrontEndRules.h"
+#include "frontend/UserDevices.h"
 #include "job/TempFolder.h"
 #include "settings/SettingsTable.h"
 
 namespace vellumet {
-
-namespace {
-
-QString ToQString(const std::wstring& text) {
-    return QString::fromStdString(ToNative(text));
-}
-
-std::wstring FromQString(const QString& text) {
-    return FromNative(text.toStdString());
-}
-
-QString ToQString(const wchar_t* text) {
-    return ToQString(std::wstring(text));
-}
-
-}  // namespace
 
 CVellumetDlg::CVellumetDlg(const DialogServices& services, QWidget* parent)
     : QDialog(parent), services_(services), prompts_(services.prompts) {
@@ -144,12 +131,8 @@ void CVellumetDlg::BuildControls() {
     deviceCombo_ = new QComboBox(this);
     deviceCombo_->setObjectName(QStringLiteral("deviceCombo"));
     deviceCombo_->setEditable(false);
-    for (const std::wstring& entry : DeviceListEntries()) {
-        deviceCombo_->addItem(ToQString(entry));
-    }
-    deviceCombo_->setCurrentIndex(-1);
     deviceCombo_->setGeometry(du.ToPixels(70, 147, 155, 14));
-    button("editButton", QStringLiteral("&Edit..."), du.ToPixels(241, 147, 60, 14));
+    QPushButton* editButton = button("editButton", QStringLiteral("&Edit..."), du.ToPixels(241, 147, 60, 14));
     omitBackgroundBox_ = checkBox("omitBackgroundCheck", QStringLiteral("Omit background graphics"),
                                   du.ToPixels(70, 169, 100, 10));
     omitShadowBox_ =
@@ -172,11 +155,9 @@ void CVellumetDlg::BuildControls() {
     progressCtrl_->hide();
 
     // Tab order as the controls are listed above.
-    QWidget* order[] = {
-        convertButton_,     closeButton_,   sourceEdit_,
-        openButton,         deviceCombo_,   findChild<QPushButton*>(QStringLiteral("editButton")),
-        omitBackgroundBox_, omitShadowBox_, twoPerPageBox_,
-        outputEdit_,        changeButton};
+    QWidget* order[] = {convertButton_, closeButton_, sourceEdit_,        openButton,
+                        deviceCombo_,   editButton,   omitBackgroundBox_, omitShadowBox_,
+                        twoPerPageBox_, outputEdit_,  changeButton};
     for (size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -185,6 +166,7 @@ void CVellumetDlg::BuildControls() {
     connect(closeButton_, &QPushButton::clicked, this, &CVellumetDlg::OnCancel);
     connect(openButton, &QPushButton::clicked, this, &CVellumetDlg::OnOpen);
     connect(changeButton, &QPushButton::clicked, this, &CVellumetDlg::OnChange);
+    connect(editButton, &QPushButton::clicked, this, &CVellumetDlg::OnEdit);
 
     // No window menu here: the about entry lives in the context menu and on F1.
     aboutAction_ = new QAction(ToQString(kAboutMenuText), this);
@@ -197,8 +179,18 @@ void CVellumetDlg::BuildControls() {
     setFixedSize(du.X(314), du.Y(277));
 }
 
+void CVellumetDlg::FillDeviceList() {
+    devices_ = DeviceListOf(ReadUserDevices(services_.store).devices);
+    deviceCombo_->clear();
+    for (const DeviceProfile& device : devices_) {
+        deviceCombo_->addItem(ToQString(device.name));
+    }
+    deviceCombo_->setCurrentIndex(-1);
+}
+
 void CVellumetDlg::OnInitDialog() {
     setWindowIcon(appIcon_);
+    FillDeviceList();
     fields_ = FieldsFromChoice(settings::ReadSettings(services_.store));
     UpdateData(false);
 }
@@ -215,7 +207,7 @@ void CVellumetDlg::UpdateData(bool takeIn) {
         return;
     }
     sourceEdit_->setText(ToQString(fields_.sourceFile));
-    const int entry = FindDeviceEntry(DeviceListEntries(), fields_.deviceName);
+    const int entry = FindDeviceEntry(DeviceNames(devices_), fields_.deviceName);
     if (entry >= 0) {
         deviceCombo_->setCurrentIndex(entry);
     }
@@ -277,8 +269,8 @@ void CVellumetDlg::OnOK() {
 
     tempDir_ = MakeTempFolderName();
     cancel_ = std::make_unique<CancelToken>();
-    job_ =
-        ConversionJob{JobSettingsFromFields(fields_, tempDir_), this, services_.exporter, services_.compose};
+    job_ = ConversionJob{JobSettingsFromFields(fields_, devices_, tempDir_), this, services_.exporter,
+                         services_.compose};
 
     jobRegistered_ = true;
     jobEnded_ = false;
@@ -371,6 +363,20 @@ void CVellumetDlg::OnChange() {
         return;
     }
     fields_.outputDir = chosen;
+    UpdateData(false);
+}
+
+void CVellumetDlg::OnEdit() {
+    UpdateData(true);
+    std::wstring chosen = fields_.deviceName;
+    if (!prompts_->EditDevices(this, services_.store, &chosen)) {
+        return;
+    }
+    // The list may have changed under the selection: show it again and select the editor's choice.
+    FillDeviceList();
+    if (!chosen.empty()) {
+        fields_.deviceName = chosen;
+    }
     UpdateData(false);
 }
 

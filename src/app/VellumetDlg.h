@@ -15,9 +15,11 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/DialogLogic.h"
 #include "common/CancelToken.h"
+#include "frontend/DeviceProfile.h"
 #include "job/ConversionHost.h"
 #include "job/ConversionJob.h"
 
@@ -86,6 +88,7 @@ public slots:
     void OnChange();
     void OnTimer();
     void OnAbout();
+    void OnEdit();
 
     void accept() override;
     void reject() override;
@@ -98,6 +101,8 @@ protected:
 
 private:
     void BuildControls();
+    // Reads the user's devices and shows the whole device list with no entry selected.
+    void FillDeviceList();
     void OnInitDialog();
     // Runs `call` on the GUI thread and returns once it has run there.
     void RunOnGuiThread(const std::function<void()>& call);
@@ -116,6 +121,7 @@ private:
 
     QIcon appIcon_;
     DialogFields fields_;
+    std::vector<DeviceProfile> devices_;  // what deviceCombo_ lists, in its order
     std::wstring tempDir_;
     std::atomic<int32_t> progressStep_{1};
 

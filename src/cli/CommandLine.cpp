@@ -1,11 +1,14 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
 #include "common/Version.h"
 #include "common/WideText.h"
-#include "frontend/FrontEndRules.h"
+#include "frontend/DeviceList.h"
+#include "frontend/DeviceRules.h"
+#include "job/DeviceTable.h"
 
 namespace vellumet::cli {
 
@@ -13,6 +16,7 @@ namespace {
 
 enum class OptionId {
     Device,
+    PageSize,
     OutputDir,
     OmitBackground,
     KeepBackground,
@@ -35,6 +39,7 @@ struct OptionRule {
 
 constexpr OptionRule kOptions[] = {
     {OptionId::Device, 'd', "device", true},
+    {OptionId::PageSize, 0, "page-size", true},
     {OptionId::OutputDir, 'o', "output-dir", true},
     {OptionId::OmitBackground, 0, "omit-background", false},
     {OptionId::KeepBackground, 0, "keep-background", false},
@@ -66,27 +71,11 @@ const OptionRule* FindLong(std::string_view name) {
     return nullptr;
 }
 
-wchar_t FoldAscii(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string UnknownDeviceError(std::wstring_view name) {
+std::string UnknownDeviceError(std::wstring_view name, std::span<const DeviceProfile> devices) {
     std::string error = "unknown device \"" + ToNative(name) + "\"; the devices are:";
-    for (const DeviceScheme& row : kDeviceSchemes) {
+    for (const DeviceProfile& device : devices) {
         error += "\n  ";
-        error += ToNative(row.schemeName);
+        error += ToNative(device.name);
     }
     return error;
 }
@@ -94,13 +83,18 @@ std::string UnknownDeviceError(std::wstring_view name) {
 // Applies one option; `value` is its argument when it takes one. Returns an error text or "".
 std::string Apply(const OptionRule& rule, const std::string& value, CommandLine& line) {
     switch (rule.id) {
-        case OptionId::Device: {
-            const std::wstring name = FromNative(value);
-            const DeviceScheme* row = FindDevice(name);
-            if (row == nullptr) {
-                return UnknownDeviceError(name);
+        case OptionId::Device:
+            line.device = FromNative(value);
+            line.pageSize.reset();
+            break;
+        case OptionId::PageSize: {
+            const std::optional<PixelSize> page = ParsePageSize(FromNative(value));
+            if (!page) {
+                return "invalid page size '" + value + "': give WIDTHxHEIGHT in pixels, each from 1 to " +
+                       std::to_string(kMaxPageSide);
             }
-            line.device = row->schemeName;
+            line.pageSize = page;
+            line.device.reset();
             break;
         }
         case OptionId::OutputDir:
@@ -235,33 +229,32 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
 }
 
-const DeviceScheme* FindDevice(std::wstring_view name) {
-    for (const DeviceScheme& row : kDeviceSchemes) {
-        if (name == row.schemeName) {
-            return &row;
-        }
+bool ResolveDevice(CommandLine& line, std::span<const DeviceProfile> devices, std::string& error) {
+    if (!line.device) {
+        return true;
     }
-    const DeviceScheme* found = nullptr;
-    for (const DeviceScheme& row : kDeviceSchemes) {
-        if (EqualIgnoringCase(name, row.schemeName)) {
-            if (found != nullptr) {
-                return nullptr;
-            }
-            found = &row;
-        }
+    const DeviceProfile* device = FindNamedDevice(devices, *line.device);
+    if (device == nullptr) {
+        error = UnknownDeviceError(*line.device, devices);
+        return false;
     }
-    return found;
+    line.device = device->name;
+    return true;
 }
 
 bool NeedsRemembered(const CommandLine& line) {
-    return !line.device || !line.outputFolder || !line.omitBackground || !line.omitShadow ||
-           !line.twoSlidesPerPage;
+    return (!line.device && !line.pageSize) || !line.outputFolder || !line.omitBackground ||
+           !line.omitShadow || !line.twoSlidesPerPage;
 }
 
-settings::SettingsChoice ApplyRemembered(const CommandLine& line,
-                                         const settings::SettingsChoice& remembered) {
+settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings::SettingsChoice& remembered,
+                                         std::span<const DeviceProfile> devices) {
     settings::SettingsChoice choice;
-    choice.scheme = line.device ? *line.device : DeviceForRemembered(remembered.scheme);
+    if (line.pageSize) {
+        choice.scheme.clear();
+    } else {
+        choice.scheme = line.device ? *line.device : DeviceForRemembered(devices, remembered.scheme);
+    }
     choice.outputFolder = line.outputFolder.value_or(remembered.outputFolder);
     choice.omitBackground = line.omitBackground.value_or(remembered.omitBackground);
     choice.omitShadow = line.omitShadow.value_or(remembered.omitShadow);
@@ -277,8 +270,9 @@ std::string UsageText() {
            "written as <base name>.pdf, or a folder of exported slide pictures (*.png, in the order\n"
            "they were written), written as <folder name>.pdf.\n"
            "\n"
-           "  -d, --device NAME        a device of --list-devices (default: the remembered choice,\n"
-           "                           else \"Amazon Kindle DX\")\n"
+           "  -d, --device NAME        a device of --list-devices, your own devices included (default:\n"
+           "                           the remembered choice, else \"Amazon Kindle DX\")\n"
+           "      --page-size WxH      pages of W x H pixels instead of a device's, each side 1 to 20000\n"
            "  -o, --output-dir DIR     folder for the PDF files (default: the remembered output folder)\n"
            "      --omit-background | --keep-background\n"
            "                           leave out the background graphics of the slide masters\n"
@@ -287,7 +281,7 @@ std::string UsageText() {
            "  -2, --two-per-page | -1, --one-per-page\n"
            "                           two slides share a page, or one slide per page\n"
            "  -q, --quiet              no progress display\n"
-           "      --list-devices       print the device list with page sizes and exit\n"
+           "      --list-devices       print the devices with their page sizes and screens and exit\n"
            "  -h, --help               print this help and exit\n"
            "      --version            print the version and exit\n"
            "\n"
@@ -304,14 +298,21 @@ std::string VersionText() {
     return std::string(kProgramName) + " " + kVersion + "\n";
 }
 
-std::string DeviceListText() {
+std::string DeviceListText(std::span<const DeviceProfile> devices) {
+    size_t nameWidth = 0;
+    for (const DeviceProfile& device : devices) {
+        nameWidth = std::max(nameWidth, device.name.size());
+    }
     std::string text;
-    for (const DeviceScheme& row : kDeviceSchemes) {
-        char line[128];
-        // The name, at least two spaces, the size: names never hold two spaces in a row.
-        std::snprintf(line, sizeof line, "%-20s  %5d x %d\n", ToNative(row.schemeName).c_str(),
-                      static_cast<int>(row.pageWidth), static_cast<int>(row.pageHeight));
-        text += line;
+    for (const DeviceProfile& device : devices) {
+        // Padded by characters, so the columns line up for any name.
+        std::string line = ToNative(device.name) + std::string(nameWidth - device.name.size() + 2, ' ');
+        char size[48];
+        std::snprintf(size, sizeof size, "%5d x %-5d  ", static_cast<int>(device.page.width),
+                      static_cast<int>(device.page.height));
+        line += size;
+        line += ToNative(ScreenName(device.screen));
+        text += line + "\n";
     }
     return text;
 }

@@ -1,14 +1,17 @@
 #pragma once
 // The options of vellumet-convert and their parsing. Parsing touches nothing outside its arguments:
-// the remembered settings fill in what the command line leaves open only afterwards
-// (ApplyRemembered), so --help and --list-devices never read the settings store.
+// device names are resolved against the device list (with the user's devices) and the remembered
+// settings fill in what the command line leaves open only afterwards (ResolveDevice,
+// ApplyRemembered), so --help and --version never read the settings store.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "job/DeviceTable.h"
+#include "common/PixelSize.h"
+#include "frontend/DeviceProfile.h"
 #include "settings/SettingsTable.h"
 
 namespace vellumet::cli {
@@ -25,7 +28,9 @@ enum class Action {
 // What the command line asked for. An option that was not given stays empty.
 struct CommandLine {
     Action action = Action::Convert;
-    std::optional<std::wstring> device;  // a name of kDeviceSchemes, exactly as the table spells it
+    // At most one of device (as given) and pageSize (within 1..kMaxPageSide a side): the later counts.
+    std::optional<std::wstring> device;
+    std::optional<PixelSize> pageSize;
     std::optional<std::wstring> outputFolder;
     std::optional<bool> omitBackground;
     std::optional<bool> omitShadow;
@@ -47,20 +52,24 @@ struct ParseResult {
 // conversion without any input is an error.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-// The table row named `name`: the exact name, else the one name equal to it ignoring ASCII case.
-// Null when there is none.
-const DeviceScheme* FindDevice(std::wstring_view name);
+// Replaces line.device by the name of the device it names in `devices` (FindNamedDevice). False,
+// with the usage error in `error`, when it names none.
+bool ResolveDevice(CommandLine& line, std::span<const DeviceProfile> devices, std::string& error);
 
-// The choices one run converts with: the command line's, and for each option it left open, the
-// remembered one; a remembered scheme selects a device as it does in the dialog.
-settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings::SettingsChoice& remembered);
+// The choices one run converts with: the command line's (its device resolved), and for each option
+// it left open, the remembered one; a remembered scheme selects a device of `devices` as it does in
+// the dialog. With a page size given, the scheme is empty.
+settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings::SettingsChoice& remembered,
+                                         std::span<const DeviceProfile> devices);
 
 // True when some choice still has to come from the remembered settings.
 bool NeedsRemembered(const CommandLine& line);
 
-// The --help text, the --version line and the --list-devices table, each ending with a line feed.
+// The --help text, the --version line and the --list-devices table of `devices`, each ending with a
+// line feed. A table line is the name, at least two spaces, "W x H", at least two spaces, the
+// screen ("gray16" or "colour"); names never hold two spaces in a row.
 std::string UsageText();
 std::string VersionText();
-std::string DeviceListText();
+std::string DeviceListText(std::span<const DeviceProfile> devices);
 
 }  // namespace vellumet::cli

@@ -12,7 +12,9 @@
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
+#include "frontend/DeviceList.h"
 #include "frontend/FrontEndRules.h"
+#include "frontend/UserDevices.h"
 #include "job/JobMessages.h"
 #include "job/SlidePictures.h"
 #include "job/TempFolder.h"
@@ -150,7 +152,8 @@ int ConvertCommand::Run() {
                 PrintOutput(VersionText());
                 return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::ListDevices:
-                PrintOutput(DeviceListText());
+                LoadDevices();
+                PrintOutput(DeviceListText(devices_));
                 return outputLost_ ? kExitOutputLost : kExitSuccess;
             case Action::Convert:
                 break;
@@ -164,7 +167,20 @@ int ConvertCommand::Run() {
     }
 }
 
+void ConvertCommand::LoadDevices() {
+    const UserDevices user = ReadUserDevices(services_.store);
+    for (const std::wstring& notice : user.notices) {
+        Print(services_.err, std::string(kProgramName) + ": " + ToNative(notice) + "\n");
+    }
+    devices_ = DeviceListOf(user.devices);
+}
+
 int ConvertCommand::RunConversions() {
+    LoadDevices();
+    std::string deviceError;
+    if (!ResolveDevice(line_, devices_, deviceError)) {
+        return UsageError(deviceError);
+    }
     settings::SettingsChoice remembered;
     if (NeedsRemembered(line_)) {
         // Never other choices than the remembered ones without a word.
@@ -177,7 +193,7 @@ int ConvertCommand::RunConversions() {
             return kExitUsage;
         }
     }
-    const settings::SettingsChoice choice = ApplyRemembered(line_, remembered);
+    const settings::SettingsChoice choice = ApplyRemembered(line_, remembered, devices_);
 
     // Convert's checks, on the folder made absolute.
     std::wstring outputFolder = choice.outputFolder;
@@ -234,7 +250,10 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
                                const std::wstring& outputFolder, const std::wstring& label) {
     TerminalHost host(services_.err, services_.errIsTerminal && !line_.quiet, label, services_.cancel);
     ConversionJob job;
-    job.settings = JobSettingsFromChoice(choice, input.source, outputFolder, MakeTempFolderName());
+    job.settings = JobSettingsFromChoice(choice, devices_, input.source, outputFolder, MakeTempFolderName());
+    if (line_.pageSize) {
+        job.settings.pageSize = line_.pageSize;
+    }
     job.host = &host;
     job.exporter = services_.exporter;
     job.compose = services_.compose;

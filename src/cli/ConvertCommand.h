@@ -10,6 +10,7 @@
 
 #include "cli/CommandLine.h"
 #include "common/CancelToken.h"
+#include "frontend/DeviceProfile.h"
 #include "job/ConversionJob.h"
 #include "job/SlideExporter.h"
 #include "settings/SettingsStore.h"
@@ -70,6 +71,8 @@ public:
     bool WasCancelled() const { return cancelled_; }
 
 private:
+    // Reads the user's devices into devices_ (the whole device list) and reports their notices.
+    void LoadDevices();
     int RunConversions();
     int ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
                    const std::wstring& outputFolder, const std::wstring& label);
@@ -81,6 +84,7 @@ private:
 
     CommandServices services_;
     CommandLine line_;
+    std::vector<DeviceProfile> devices_;
     bool parsed_ = false;
     bool cancelled_ = false;
     bool outputLost_ = false;

@@ -8,8 +8,8 @@
 #include "cli/ConvertCommand.h"
 #include "cli/StopSignals.h"
 #include "common/ProcessSetup.h"
+#include "frontend/OfficeLoader.h"
 #include "imaging/ComposeDocument.h"
-#include "powerpoint/libreoffice/LibreOfficeExporter.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
-    powerpoint::LibreOfficeExporter office;
+    vellumet::OfficeLoader office;
     CommandServices services;
     services.exporter = &office;
     services.compose = Compose;

@@ -117,7 +117,11 @@ int JobRun::Run() {
         return Stop();
     }
 
-    const PixelSize page = LookupDevice(settings_.schemeName);
+    const PixelSize page = PageSizeOf(settings_);
+    if (!IsPageSizeInRange(page)) {
+        return Fail(kGenerateFailedMessage, JobResult::ComposeFailed,
+                    L"The page size is outside 1.." + std::to_wstring(kMaxPageSide) + L" pixels a side.");
+    }
     if (!pictureFolder_) {
         const int exported = ExportPictures(ComputeExportSize(page));
         if (exported != JobResult::Succeeded) {
@@ -144,7 +148,7 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
         return Stop();
     }
     if (version < kOldestUsableVersion) {
-        return Fail(exporter_->VersionRefusal(), JobResult::NoOffice);
+        return Fail(exporter_->VersionRefusal(), JobResult::NoOffice, exporter_->LastFailure());
     }
 
     // The pictures go into a folder of our own, created fresh and private before the export.

@@ -1,13 +1,19 @@
 #pragma once
 // What one conversion runs with. A front end fills it before the job starts; the job only reads it.
 
+#include <optional>
 #include <string>
+
+#include "common/PixelSize.h"
 
 namespace vellumet {
 
 struct ConversionSettings {
-    std::wstring sourcePath;    // full path of the presentation
-    std::wstring schemeName;    // device name, looked up in the device table
+    std::wstring sourcePath;  // full path of the presentation
+    std::wstring schemeName;  // device name, looked up in the device table unless pageSize is set
+    // The page in pixels when the device is not one of the device table's (each side within
+    // 1..kMaxPageSide, see DeviceTable.h); unset, the table's lookup of schemeName decides.
+    std::optional<PixelSize> pageSize;
     std::wstring outputFolder;  // receives the PDF; not empty and ends with "/" when the job starts
     int omitBackground = 0;     // 1: slides are exported without their master's background graphics
     int omitShadow = 0;         // 1: shadows are switched off on every shape and all text

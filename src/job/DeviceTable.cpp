@@ -15,6 +15,14 @@ PixelSize LookupDevice(std::wstring_view schemeName) {
     return {kDefaultDevice.pageWidth, kDefaultDevice.pageHeight};
 }
 
+bool IsPageSizeInRange(PixelSize page) {
+    return page.width >= 1 && page.width <= kMaxPageSide && page.height >= 1 && page.height <= kMaxPageSide;
+}
+
+PixelSize PageSizeOf(const ConversionSettings& settings) {
+    return settings.pageSize ? *settings.pageSize : LookupDevice(settings.schemeName);
+}
+
 PixelSize ComputeExportSize(PixelSize page) {
     // 64-bit intermediates: the products must not overflow for any int32 page.
     const int64_t h = page.height;

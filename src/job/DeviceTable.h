@@ -24,9 +24,18 @@ inline constexpr DeviceScheme kDeviceSchemes[] = {
 // The page of any name that is not in the table.
 inline constexpr DeviceScheme kDefaultDevice = {L"", 600, 800};
 
+// The largest page side, in pixels, that a page size given instead of a table row may have.
+inline constexpr int32_t kMaxPageSide = 20000;
+
+// True when both sides of `page` lie within 1..kMaxPageSide.
+bool IsPageSizeInRange(PixelSize page);
+
 // The page size of the first row whose name equals `schemeName` exactly (case-sensitive),
 // else that of kDefaultDevice.
 PixelSize LookupDevice(std::wstring_view schemeName);
+
+// The page a job's settings ask for: settings.pageSize when set, else LookupDevice(schemeName).
+PixelSize PageSizeOf(const ConversionSettings& settings);
 
 // The slide picture size asked of the export for a page: the largest landscape 4:3 rectangle that
 // fits the page turned on its side (integer arithmetic, truncating). Page sizes are positive.

@@ -32,8 +32,9 @@ public:
                              int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                              const CancelToken* cancel) = 0;
 
-    // Why the last ExportSlides left no pictures, as one line for the user (for example that the
-    // presentation is protected by a password); empty when it succeeded or nobody knows.
+    // Why the last ExportSlides left no pictures, or why the last GetPowerPointVersion gave an
+    // unusable code, as one line for the user (for example that the presentation is protected by a
+    // password, or that the office's program is missing); empty when all went well or nobody knows.
     virtual std::wstring LastFailure() const = 0;
 };
 

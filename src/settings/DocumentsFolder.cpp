@@ -41,7 +41,8 @@ std::wstring DocumentsFolder() {
             // Qt would take "/" for the home folder and build the documents folder on it.
             const std::string home = HomeFolder(homeVariable, getuid());
             return home.empty() ? std::wstring()
-                                : vellumet::FromQString(QDir::cleanPath(vellumet::ToQString(vellumet::FromNative(home))));
+                                : vellumet::FromQString(
+                                      QDir::cleanPath(vellumet::ToQString(vellumet::FromNative(home))));
         }
         QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         if (documents.isEmpty() || !QFileInfo(documents).isDir()) {

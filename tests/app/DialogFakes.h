@@ -17,6 +17,7 @@
 #include "common/CancelToken.h"
 #include "common/WideText.h"
 #include "job/SlideExporter.h"
+#include "settings/SettingsStore.h"
 
 // Processes events until `done` holds or `ms` milliseconds have passed; returns `done()`.
 inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
@@ -54,6 +55,14 @@ public:
         return browseAnswer.empty() ? 0 : 1;
     }
     void RunAbout(QWidget*) override { ++aboutRuns; }
+    bool EditDevices(QWidget* owner, settings::SettingsStore* store, std::wstring* device) override {
+        editStarts.push_back(*device);
+        owners.push_back(owner);
+        if (!onEdit) {
+            return false;
+        }
+        return onEdit(store, device);
+    }
 
     QStringList errors;
     QStringList details;  // one per error, empty when none was given
@@ -66,6 +75,9 @@ public:
     std::vector<std::wstring> browseInitials;
     std::wstring browseAnswer;
     int aboutRuns = 0;
+    std::vector<std::wstring> editStarts;  // the device each editor run started on
+    // Plays the editor: may change the store and *device; returns whether OK was pressed.
+    std::function<bool(settings::SettingsStore*, std::wstring*)> onEdit;
 };
 
 class HeldExporter : public vellumet::SlideExporter {

@@ -15,7 +15,7 @@ TEST(DialogLogicTest, BoxesCountAsTickedOnlyWhenOne) {
     EXPECT_FALSE(choice.omitShadow);
     EXPECT_TRUE(choice.twoSlidesPerPage);
 
-    const ConversionSettings job = JobSettingsFromFields(fields, L"/tmp/PPT20091230022130");
+    const ConversionSettings job = JobSettingsFromFields(fields, {}, L"/tmp/PPT20091230022130");
     EXPECT_EQ(job.omitShadow, 0);
     EXPECT_EQ(job.tempFolder, L"/tmp/PPT20091230022130");
 }

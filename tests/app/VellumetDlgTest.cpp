@@ -30,7 +30,9 @@
 #include "common/QStringText.h"
 #include "common/WideText.h"
 #include "frontend/ConvertChecks.h"
+#include "frontend/DeviceList.h"
 #include "frontend/FrontEndRules.h"
+#include "frontend/UserDevices.h"
 #include "imaging/ComposeDocument.h"
 #include "job/DeviceTable.h"
 #include "job/JobMessages.h"
@@ -139,7 +141,7 @@ TEST_F(VellumetDlgTest, ControlsFollowTheTemplate) {
     EXPECT_EQ(Find<QLabel>(*dialog, "bannerCtrl")->size(), QSize(330, 95));
 
     auto* devices = Find<QComboBox>(*dialog, "deviceCombo");
-    const std::vector<std::wstring> entries = DeviceListEntries();
+    const std::vector<std::wstring> entries = DeviceNames(DeviceListOf({}));
     ASSERT_EQ(devices->count(), static_cast<int>(entries.size()));
     for (int i = 0; i < devices->count(); ++i) {
         EXPECT_EQ(devices->itemText(i), Q(entries[static_cast<size_t>(i)]));
@@ -180,11 +182,9 @@ TEST_F(VellumetDlgTest, OpensWithRememberedOrDefaultChoices) {
 
 TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
     const std::pair<const wchar_t*, const char*> rows[] = {
-        {L"amazon kindle 2", "Amazon Kindle 2"},
-        {L"Amazon", "Amazon Kindle DX"},
-        {L"MEDIUM", "Medium (900*1200)"},
-        {L"", "Amazon Kindle DX"},
-        {L"Kobo Clara", ""},  // no match: no entry is selected
+        {L"amazon kindle 2", "Amazon Kindle 2"}, {L"Amazon", "Amazon Kindle DX"},
+        {L"MEDIUM", "Medium (900*1200)"},        {L"", "Amazon Kindle DX"},
+        {L"kobo clara", "Kobo Clara HD"},        {L"Nook Glow", ""},  // no match: no entry is selected
     };
     const cli::ParseResult noDevice = cli::ParseCommandLine({"deck.ppt"});
     ASSERT_TRUE(noDevice.ok);
@@ -195,10 +195,14 @@ TEST_F(VellumetDlgTest, StoredSchemeSelectsTheSameDeviceInBothFrontEnds) {
             << shown;
         // What Convert would hand the job, and what the command line converts with.
         dialog->UpdateData(true);
+        const std::vector<DeviceProfile> devices = DeviceListOf(ReadUserDevices(&store_).devices);
         const settings::SettingsChoice fromCommandLine =
-            cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_));
+            cli::ApplyRemembered(noDevice.line, settings::ReadSettings(&store_), devices);
         EXPECT_EQ(fromCommandLine.scheme, dialog->Fields().deviceName) << shown;
-        EXPECT_EQ(LookupDevice(fromCommandLine.scheme), LookupDevice(dialog->Fields().deviceName)) << shown;
+        const ConversionSettings viaCommandLine =
+            JobSettingsFromChoice(fromCommandLine, devices, L"", L"", L"");
+        const ConversionSettings viaDialog = JobSettingsFromFields(dialog->Fields(), devices, L"");
+        EXPECT_EQ(PageSizeOf(viaCommandLine), PageSizeOf(viaDialog)) << shown;
     }
 }
 
@@ -526,10 +530,53 @@ TEST_F(VellumetDlgTest, OpenAndChangeFillTheirBoxes) {
     EXPECT_EQ(Find<QLineEdit>(*dialog, "sourceEdit")->text(), QStringLiteral("/talks/new.pptx"));
     EXPECT_EQ(Find<QLineEdit>(*dialog, "outputEdit")->text(), QStringLiteral("/srv/chosen"));
 
-    // "&Edit..." does nothing at all.
-    QTest::mouseClick(Find<QPushButton>(*dialog, "editButton"), Qt::LeftButton);
     EXPECT_TRUE(prompts_.errors.isEmpty());
     EXPECT_EQ(prompts_.aboutRuns, 0);
+}
+
+TEST_F(VellumetDlgTest, EditShowsTheEditorsDevicesAndConvertUsesTheChosenPage) {
+    auto dialog = Open();
+    auto* devices = Find<QComboBox>(*dialog, "deviceCombo");
+    const int catalogue = devices->count();
+
+    // An editor closed with Cancel changes nothing.
+    devices->setCurrentIndex(1);
+    QTest::mouseClick(Find<QPushButton>(*dialog, "editButton"), Qt::LeftButton);
+    ASSERT_EQ(prompts_.editStarts.size(), 1u);
+    EXPECT_EQ(prompts_.editStarts[0], L"Amazon Kindle 2");
+    EXPECT_EQ(prompts_.owners.back(), dialog.get());
+    EXPECT_EQ(devices->count(), catalogue);
+    EXPECT_EQ(devices->currentIndex(), 1);
+
+    // The editor saves a device of the user's and picks it.
+    prompts_.onEdit = [](settings::SettingsStore* store, std::wstring* device) {
+        UserDevices list;
+        list.devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+        EXPECT_EQ(WriteUserDevices(list, store), L"");
+        *device = L"Desk Reader";
+        return true;
+    };
+    QTest::mouseClick(Find<QPushButton>(*dialog, "editButton"), Qt::LeftButton);
+    ASSERT_EQ(devices->count(), catalogue + 1);
+    EXPECT_EQ(devices->itemText(catalogue), QStringLiteral("Desk Reader"));
+    EXPECT_EQ(devices->currentIndex(), catalogue);
+
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+    EXPECT_TRUE(prompts_.errors.isEmpty()) << prompts_.errors.join(QStringLiteral("; ")).toStdString();
+    const fs::path pdf = temp_.Path() / "deck.pdf";
+    EXPECT_NE(
+        RunShell("qpdf --check '" + pdf.string() + "' 2>&1").out.find("No syntax or stream encoding errors"),
+        std::string::npos);
+    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("Page size:       900 x 1300 pts"),
+              std::string::npos);
+    EXPECT_EQ(StoredText(settings::kSchemePath), L"Desk Reader");
+
+    // Remembered, the user's device is selected by its name as a catalogue entry would be.
+    dialog.reset();
+    auto reopened = Open();
+    EXPECT_EQ(Find<QComboBox>(*reopened, "deviceCombo")->currentText(), QStringLiteral("Desk Reader"));
 }
 
 TEST_F(VellumetDlgTest, AboutIsReachableFromF1AndTheContextMenu) {

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
+#include "frontend/DeviceList.h"
 #include "job/JobMessages.h"
+#include "support/TempFolder.h"
 
 namespace vellumet::cli {
 namespace {
@@ -27,10 +31,13 @@ TEST(CommandLineTest, ShortLongBundledAndAttachedFormsMeanTheSame) {
         {"-2qdAmazon Kindle 2", "-o/out", "a.ppt"},
         {"-q2o", "/out", "-d", "amazon KINDLE 2", "a.ppt"},
     };
+    const std::vector<DeviceProfile> devices = DeviceListOf({});
     for (const auto& args : spellings) {
-        const ParseResult result = Parse(args);
+        ParseResult result = Parse(args);
         ASSERT_TRUE(result.ok) << result.error;
         EXPECT_EQ(result.line.action, Action::Convert);
+        std::string error;
+        ASSERT_TRUE(ResolveDevice(result.line, devices, error)) << error;
         EXPECT_EQ(result.line.device, std::wstring(L"Amazon Kindle 2"));
         EXPECT_EQ(result.line.outputFolder, std::wstring(L"/out"));
         EXPECT_EQ(result.line.twoSlidesPerPage, true);
@@ -95,21 +102,56 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
 }
 
 TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
-    for (const char* name : {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG"}) {
-        const ParseResult result = Parse({"-d", name, "a.ppt"});
-        ASSERT_FALSE(result.ok) << name;
-        EXPECT_NE(result.error.find("unknown device \"" + std::string(name) + "\""), std::string::npos);
-        for (const DeviceScheme& row : kDeviceSchemes) {
-            EXPECT_NE(result.error.find("\n  " + ToNative(row.schemeName)), std::string::npos);
+    std::vector<DeviceProfile> devices = DeviceListOf({});
+    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+    for (const char* name :
+         {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG", "Desk"}) {
+        ParseResult result = Parse({"-d", name, "a.ppt"});
+        ASSERT_TRUE(result.ok) << "names are resolved once the user's devices are known";
+        std::string error;
+        ASSERT_FALSE(ResolveDevice(result.line, devices, error)) << name;
+        EXPECT_NE(error.find("unknown device \"" + std::string(name) + "\""), std::string::npos);
+        for (const DeviceProfile& device : devices) {
+            EXPECT_NE(error.find("\n  " + ToNative(device.name)), std::string::npos);
         }
     }
 }
 
 TEST(CommandLineTest, DevicesMatchExactlyOrIgnoringCaseOnly) {
-    ASSERT_NE(FindDevice(L"Large (1200*1600)"), nullptr);
-    EXPECT_STREQ(FindDevice(L"LARGE (1200*1600)")->schemeName, L"Large (1200*1600)");
-    EXPECT_EQ(FindDevice(L"Large"), nullptr);
-    EXPECT_EQ(FindDevice(L"Large (1200*1600)x"), nullptr);
+    std::vector<DeviceProfile> devices = DeviceListOf({});
+    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+    ASSERT_NE(FindNamedDevice(devices, L"Large (1200*1600)"), nullptr);
+    EXPECT_EQ(FindNamedDevice(devices, L"LARGE (1200*1600)")->name, L"Large (1200*1600)");
+    EXPECT_EQ(FindNamedDevice(devices, L"desk READER")->name, L"Desk Reader");
+    EXPECT_EQ(FindNamedDevice(devices, L"Large"), nullptr);
+    EXPECT_EQ(FindNamedDevice(devices, L"Large (1200*1600)x"), nullptr);
+}
+
+TEST(CommandLineTest, PageSizeTakesAnySizeWithinRangeAndIsTheLaterOfItAndADevice) {
+    const ParseResult given = Parse({"--page-size", "1x20000", "a.ppt"});
+    ASSERT_TRUE(given.ok) << given.error;
+    EXPECT_EQ(given.line.pageSize, (PixelSize{1, 20000}));
+    EXPECT_EQ(Parse({"--page-size=1448X1072", "a.ppt"}).line.pageSize, (PixelSize{1448, 1072}));
+
+    const ParseResult deviceLast = Parse({"--page-size", "800x600", "-d", "Amazon Kindle 2", "a.ppt"});
+    EXPECT_FALSE(deviceLast.line.pageSize.has_value());
+    EXPECT_EQ(deviceLast.line.device, std::wstring(L"Amazon Kindle 2"));
+    const ParseResult sizeLast = Parse({"-d", "nonsense", "--page-size", "800x600", "a.ppt"});
+    EXPECT_EQ(sizeLast.line.pageSize, (PixelSize{800, 600}));
+    EXPECT_FALSE(sizeLast.line.device.has_value());
+    // A page size needs no remembered device, and the job is given no device name.
+    settings::SettingsChoice remembered;
+    remembered.scheme = L"Large";
+    EXPECT_EQ(ApplyRemembered(sizeLast.line, remembered, DeviceListOf({})).scheme, L"");
+
+    for (const char* bad :
+         {"0x800", "600x0", "-600x800", "600x-800", "20001x800", "600x20001", "600", "600x", "x800",
+          "600x800x2", " 600x800", "600 x 800", "6e2x800", "+600x800", "99999999999x1", "600*800", ""}) {
+        const ParseResult refused = Parse({"--page-size", bad, "a.ppt"});
+        EXPECT_FALSE(refused.ok) << bad;
+        EXPECT_EQ(refused.error.rfind("invalid page size '" + std::string(bad) + "'", 0), 0u)
+            << refused.error;
+    }
 }
 
 TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
@@ -122,7 +164,7 @@ TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
 
     const ParseResult open = Parse({"a.ppt"});
     EXPECT_TRUE(NeedsRemembered(open.line));
-    const settings::SettingsChoice fromStore = ApplyRemembered(open.line, remembered);
+    const settings::SettingsChoice fromStore = ApplyRemembered(open.line, remembered, DeviceListOf({}));
     EXPECT_EQ(fromStore.outputFolder, L"/home/u/eBooks/");
     EXPECT_EQ(fromStore.scheme, L"Small (600*800)");
     EXPECT_FALSE(fromStore.omitBackground);
@@ -132,7 +174,7 @@ TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
     const ParseResult given =
         Parse({"-d", "Amazon Kindle 2", "-o", "/x", "--omit-background", "--omit-shadow", "-1", "a.ppt"});
     EXPECT_FALSE(NeedsRemembered(given.line));
-    const settings::SettingsChoice fromLine = ApplyRemembered(given.line, remembered);
+    const settings::SettingsChoice fromLine = ApplyRemembered(given.line, remembered, DeviceListOf({}));
     EXPECT_EQ(fromLine.outputFolder, L"/x");
     EXPECT_EQ(fromLine.scheme, L"Amazon Kindle 2");
     EXPECT_TRUE(fromLine.omitBackground);
@@ -140,28 +182,43 @@ TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
     EXPECT_FALSE(fromLine.twoSlidesPerPage);
 }
 
-TEST(CommandLineTest, DeviceListShowsEveryPageSize) {
-    EXPECT_EQ(DeviceListText(),
-              "Amazon Kindle DX        784 x 1150\n"
-              "Amazon Kindle 2         560 x 750\n"
-              "Small (600*800)         600 x 800\n"
-              "Medium (900*1200)       900 x 1200\n"
-              "Large (1200*1600)      1200 x 1600\n");
+TEST(CommandLineTest, DeviceListShowsEveryDeviceWithSizeAndScreenInColumnsOfTwoSpaces) {
+    std::vector<DeviceProfile> devices = DeviceListOf({});
+    devices.push_back({L"Reader \u00e9 x", {900, 1300}, Screen::Colour, DeviceOrigin::User, {}});
+    const std::string text = DeviceListText(devices);
+    EXPECT_EQ(text.rfind("Amazon Kindle DX ", 0), 0u);
+
+    // Split each line as a shell completion does: at runs of two or more spaces.
+    const std::regex columns("^(.+?)  +(\\d+ x \\d+)  +(gray16|colour)$");
+    std::istringstream lines(text);
+    std::string line;
+    size_t index = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_LT(index, devices.size());
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, columns)) << line;
+        const DeviceProfile& device = devices[index++];
+        EXPECT_EQ(match[1].str(), ToNative(device.name));
+        EXPECT_EQ(match[2].str(),
+                  std::to_string(device.page.width) + " x " + std::to_string(device.page.height));
+        EXPECT_EQ(match[3].str(), ToNative(ScreenName(device.screen)));
+    }
+    EXPECT_EQ(index, devices.size());
+    EXPECT_NE(text.find("\nLarge (1200*1600)  "), std::string::npos);
 }
 
 class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("vellumet-plan-" + std::to_string(::getpid()));
         fs::create_directories(root_ / "pics.v2");
         fs::create_directories(root_ / "out");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     std::wstring W(const fs::path& path) const { return FromPath(path); }
     std::wstring Out() const { return W(root_ / "out") + L"/"; }
 
-    fs::path root_;
+    vellumet_test::TempFolder folder_{"vellumet-plan-"};
+    const fs::path root_ = folder_.Path();
 };
 
 TEST_F(PlanTest, PresentationsAreNamedByBaseNameAndFoldersByTheirWholeName) {

@@ -52,8 +52,10 @@ TEST(ConvertCliTest, HelpVersionAndDeviceListGoToStdoutAndTouchNothing) {
 
     const ProcessResult devices = box.Run({"--list-devices"});
     EXPECT_EQ(devices.exitCode, 0);
-    EXPECT_NE(devices.out.find("Amazon Kindle DX        784 x 1150\n"), std::string::npos);
-    EXPECT_NE(devices.out.find("Large (1200*1600)      1200 x 1600\n"), std::string::npos);
+    EXPECT_EQ(devices.out.rfind("Amazon Kindle DX  ", 0), 0u);
+    EXPECT_NE(devices.out.find("  784 x 1150   gray16\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("\nLarge (1200*1600)  "), std::string::npos);
+    EXPECT_EQ(devices.err, "");
 
     EXPECT_FALSE(fs::exists(box.StoreFile()));
     EXPECT_TRUE(box.TempLeftovers().empty());
@@ -80,7 +82,8 @@ TEST(ConvertCliTest, UsageErrorsExitWithTwoAndWriteNothing) {
     EXPECT_EQ(device.exitCode, 2);
     EXPECT_NE(
         device.err.find("unknown device \"Kindle DX\"; the devices are:\n  Amazon Kindle DX\n"
-                        "  Amazon Kindle 2\n  Small (600*800)\n  Medium (900*1200)\n  Large (1200*1600)\n"),
+                        "  Amazon Kindle 2\n  Small (600*800)\n  Medium (900*1200)\n  Large (1200*1600)\n"
+                        "  Kindle Basic (2022, 2024)\n"),
         std::string::npos);
 
     EXPECT_FALSE(fs::exists(out));
@@ -177,7 +180,11 @@ TEST(ConvertCliTest, EachFailureHasItsStatusAndMessageAndLeavesNoPdf) {
     noOffice.environment["VELLUMET_OFFICE_PROGRAM"] = (box.Root() / "no-office").string();
     const ProcessResult office = box.Run({"-o", out.string(), "deck.odp"}, noOffice);
     EXPECT_EQ(office.exitCode, 1);
-    EXPECT_EQ(office.err, "LibreOffice current version is lower, please install LibreOffice 7.4 or later\n");
+    // The refusal, then what is wrong with the office on a line of its own.
+    EXPECT_EQ(office.err,
+              "LibreOffice current version is lower, please install LibreOffice 7.4 or later\n"
+              "There is no runnable soffice.bin in " +
+                  (box.Root() / "no-office").string() + ".\n");
     EXPECT_FALSE(fs::exists(out / "deck.pdf"));
 
     EXPECT_EQ(empty.out + broken.out + blocked.out + office.out, "");
@@ -257,9 +264,10 @@ TEST(ConvertCliTest, ABatchGoesOnPastABadInputAndReportsTheFirstFailure) {
     EXPECT_EQ(run.exitCode, 3);
     const fs::path out = box.Root() / "out";
     EXPECT_EQ(run.out, (out / "one.pdf").string() + "\n" + (out / "two.pdf").string() + "\n");
-    EXPECT_EQ(run.err,
-              "Can not convert the file:" + (box.Root() / "hollow").string() +
-                  "\nLibreOffice current version is lower, please install LibreOffice 7.4 or later\n");
+    EXPECT_EQ(run.err, "Can not convert the file:" + (box.Root() / "hollow").string() +
+                           "\nLibreOffice current version is lower, please install LibreOffice 7.4 or later\n"
+                           "There is no runnable soffice.bin in " +
+                           (box.Root() / "no-office").string() + ".\n");
     ExpectSoundPdf(out / "one.pdf", 2, 784, 1150);
     ExpectSoundPdf(out / "two.pdf", 3, 784, 1150);
     EXPECT_FALSE(fs::exists(out / "hollow.pdf"));
@@ -371,10 +379,41 @@ TEST(ConvertCliTest, TheProgressBarIsDrawnOnlyOnATerminalAndNotWhenQuiet) {
     }
 }
 
-TEST(ConvertCliTest, NeverLinksQtWidgets) {
+TEST(ConvertCliTest, NeverLinksQtWidgetsNorTheOffice) {
     const ProcessResult ldd = RunProcess({"/usr/bin/ldd", ConvertProgram()});
     ASSERT_EQ(ldd.exitCode, 0);
     EXPECT_EQ(ldd.out.find("Widgets"), std::string::npos) << ldd.out;
+    // The office's libraries come with the office module, loaded only for a presentation.
+    EXPECT_EQ(ldd.out.find("uno"), std::string::npos) << ldd.out;
+    EXPECT_EQ(ldd.out.find("libreoffice"), std::string::npos) << ldd.out;
+}
+
+TEST(ConvertCliTest, WithoutTheOfficeLayerEverythingElseWorksAndPresentationsAreRefused) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);
+    std::ofstream(box.Root() / "deck.odp") << "never opened";
+    std::ofstream(box.Root() / "broken-module.so") << "not a shared object";
+    for (const fs::path& module : {box.Root() / "missing-module.so", box.Root() / "broken-module.so"}) {
+        SCOPED_TRACE(module);
+        ProcessOptions noModule;
+        noModule.environment["VELLUMET_OFFICE_MODULE"] = module.string();
+        EXPECT_EQ(box.Run({"--help"}, noModule).exitCode, 0);
+        EXPECT_EQ(box.Run({"--list-devices"}, noModule).exitCode, 0);
+        const ProcessResult pictures = box.Run({"-o", "out", "pics"}, noModule);
+        EXPECT_EQ(pictures.exitCode, 0) << pictures.err;
+        ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 2, 784, 1150);
+
+        const ProcessResult deck = box.Run({"-o", "out", "deck.odp"}, noModule);
+        EXPECT_EQ(deck.exitCode, 1);
+        EXPECT_EQ(
+            deck.err.rfind("LibreOffice current version is lower, please install LibreOffice 7.4 or later\n"
+                           "The office layer cannot be loaded: ",
+                           0),
+            0u)
+            << deck.err;
+        EXPECT_NE(deck.err.find(module.string()), std::string::npos) << deck.err;
+    }
+    EXPECT_TRUE(box.TempLeftovers().empty());
 }
 
 }  // namespace

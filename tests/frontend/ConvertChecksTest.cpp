@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "app/TestFolder.h"
 #include "common/WideText.h"
+#include "support/TempFolder.h"
 
 namespace vellumet {
 namespace {
@@ -25,7 +25,7 @@ TEST(ConvertChecksTest, EmptySourceIsRefusedBeforeEmptyOutput) {
 }
 
 TEST(ConvertChecksTest, CreatesOneLevelAndAcceptsExistingFolders) {
-    TestFolder temp;
+    vellumet_test::TempFolder temp;
     std::wstring output = FromPath(temp.Path() / "books");
     EXPECT_EQ(CheckConvertInputs(L"/talks/a.ppt", output), L"");
     EXPECT_EQ(output, FromPath(temp.Path() / "books") + L"/");
@@ -40,7 +40,7 @@ TEST(ConvertChecksTest, CreatesOneLevelAndAcceptsExistingFolders) {
 }
 
 TEST(ConvertChecksTest, MissingParentIsRefused) {
-    TestFolder temp;
+    vellumet_test::TempFolder temp;
     std::wstring output = FromPath(temp.Path() / "missing" / "books");
     EXPECT_EQ(CheckConvertInputs(L"/talks/a.ppt", output), kCannotCreateOutputMessage);
     EXPECT_FALSE(std::filesystem::exists(temp.Path() / "missing"));

@@ -1,19 +1,15 @@
 #include "frontend/FrontEndRules.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
 
+#include <string>
+
+#include "frontend/DeviceList.h"
 #include "job/DeviceTable.h"
 
 namespace vellumet {
 namespace {
-
-TEST(FrontEndRulesTest, DeviceListIsTheDeviceTableInItsOrder) {
-    const std::vector<std::wstring> entries = DeviceListEntries();
-    ASSERT_EQ(entries.size(), std::size(kDeviceSchemes));
-    for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i], kDeviceSchemes[i].schemeName);
-    }
-}
 
 TEST(FrontEndRulesTest, RememberedSchemeSelectsTheFirstEntryItBegins) {
     struct Row {
@@ -28,16 +24,33 @@ TEST(FrontEndRulesTest, RememberedSchemeSelectsTheFirstEntryItBegins) {
         {L"SMALL (600*800)", 2, L"Small (600*800)"},
         {L"large", 4, L"Large (1200*1600)"},
         {L"", 0, L"Amazon Kindle DX"},
+        {L"kobo clara", 14, L"Kobo Clara HD"},
+        {L"Kindle Scribe (2025)", 13, L"Kindle Scribe (2025)"},
         // No entry: no selection, so the job gets the empty name and the default 600 x 800 page.
-        {L"Kobo", -1, L""},
+        {L"Nook", -1, L""},
         {L"Amazon Kindle DXG", -1, L""},
     };
-    const std::vector<std::wstring> entries = DeviceListEntries();
+    const std::vector<DeviceProfile> devices = DeviceListOf({});
+    const std::vector<std::wstring> entries = DeviceNames(devices);
     for (const Row& row : rows) {
         EXPECT_EQ(FindDeviceEntry(entries, row.stored), row.entry) << row.stored;
-        EXPECT_EQ(DeviceForRemembered(row.stored), row.device) << row.stored;
+        EXPECT_EQ(DeviceForRemembered(devices, row.stored), row.device) << row.stored;
     }
-    EXPECT_EQ(LookupDevice(DeviceForRemembered(L"Kobo")), (PixelSize{600, 800}));
+    EXPECT_EQ(LookupDevice(DeviceForRemembered(devices, L"Nook")), (PixelSize{600, 800}));
+}
+
+TEST(FrontEndRulesTest, LetterCaseOfAnyScriptFoldsAlikeInEveryLocale) {
+    std::vector<DeviceProfile> devices = DeviceListOf({});
+    devices.push_back({L"\u00c9cran \u0416", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}});
+    const std::vector<std::wstring> names = DeviceNames(devices);
+    // The command line runs in the "C" locale, the dialog in the user's: the rule must not care.
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        const std::string before = ::setlocale(LC_CTYPE, nullptr);
+        ::setlocale(LC_CTYPE, locale);
+        EXPECT_EQ(FindDeviceEntry(names, L"\u00e9cran \u0436"), static_cast<int>(names.size()) - 1) << locale;
+        EXPECT_NE(FindNamedDevice(devices, L"\u00e9CRAN \u0436"), nullptr) << locale;
+        ::setlocale(LC_CTYPE, before.c_str());
+    }
 }
 
 TEST(FrontEndRulesTest, ProgressWrapsIntoItsLastQuarterInsteadOfStopping) {
@@ -66,9 +79,10 @@ TEST(FrontEndRulesTest, ChoicesBecomeOneJobsSettings) {
     choice.omitShadow = true;
     choice.twoSlidesPerPage = true;
     const ConversionSettings job =
-        JobSettingsFromChoice(choice, L"/talks/a.ppt", L"/out/", L"/tmp/PPT20091230022130");
+        JobSettingsFromChoice(choice, DeviceListOf({}), L"/talks/a.ppt", L"/out/", L"/tmp/PPT20091230022130");
     EXPECT_EQ(job.sourcePath, L"/talks/a.ppt");
     EXPECT_EQ(job.schemeName, L"Amazon Kindle 2");
+    EXPECT_FALSE(job.pageSize.has_value()) << "the table's own devices keep the job's lookup";
     EXPECT_EQ(job.outputFolder, L"/out/") << "the checked folder, not the remembered text";
     EXPECT_EQ(job.omitBackground, 0);
     EXPECT_EQ(job.omitShadow, 1);

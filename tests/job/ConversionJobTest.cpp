@@ -124,6 +124,31 @@ TEST_F(ConversionJobTest, DeviceAndTwoSlidesPerPageReachTheCalls) {
     EXPECT_EQ(Composer().slidesPerPage, 2);
 }
 
+TEST_F(ConversionJobTest, AGivenPageSizeIsUsedInsteadOfTheTablesLookup) {
+    job.settings.schemeName = L"Kindle Scribe (2025)";
+    job.settings.pageSize = vellumet::PixelSize{1986, 2648};
+    ASSERT_EQ(Run(), JobResult::Succeeded);
+    EXPECT_EQ(exporter.exportWidth, 2648);
+    EXPECT_EQ(exporter.exportHeight, 1986);
+    EXPECT_EQ(Composer().pageWidth, 1986);
+    EXPECT_EQ(Composer().pageHeight, 2648);
+}
+
+TEST_F(ConversionJobTest, APageSizeOutOfRangeFailsBeforeAnyExport) {
+    for (vellumet::PixelSize page :
+         {vellumet::PixelSize{0, 800}, vellumet::PixelSize{600, -1}, vellumet::PixelSize{20001, 800}}) {
+        job.settings.pageSize = page;
+        host.events.clear();
+        EXPECT_EQ(Run(), JobResult::ComposeFailed);
+        EXPECT_EQ(exporter.versionCalls, 0);
+        EXPECT_EQ(exporter.exportCalls, 0);
+        ASSERT_FALSE(host.messages.empty());
+        EXPECT_EQ(host.messages.back(), vellumet::kGenerateFailedMessage);
+        EXPECT_TRUE(OutputFolderEmpty());
+        EXPECT_EQ(TemporaryEntries(), 0u);
+    }
+}
+
 TEST_F(ConversionJobTest, ProgressAtZeroGivesTheLargestStep) {
     host.position = 0;
     ASSERT_EQ(Run(), JobResult::Succeeded);

@@ -43,7 +43,7 @@ _vellumet_convert()
             _filedir -d
             return
             ;;
-        -h | --help | --version | --list-devices)
+        --page-size | -h | --help | --version | --list-devices)
             return
             ;;
     esac

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <fstream>
+#include <optional>
+
+#include "common/PngChunks.h"
 
 namespace powerpoint {
 
@@ -32,26 +34,16 @@ PixelSize FitSlideSize(int64_t slideWidth, int64_t slideHeight, PixelSize reques
 }
 
 PixelSize ReadPngSize(const std::filesystem::path& file) {
-    static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     std::ifstream in(file, std::ios::binary);
-    std::array<unsigned char, 24> head{};
+    std::array<uint8_t, 29> head{};
     if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) {
         return {};
     }
-    if (std::memcmp(head.data(), kSignature, sizeof kSignature) != 0 ||
-        std::memcmp(head.data() + 12, "IHDR", 4) != 0) {
+    const std::optional<vellumet::PngHeader> header = vellumet::ReadPngHeader(head.data(), head.size());
+    if (!header) {
         return {};
     }
-    auto be32 = [&](size_t at) {
-        return (uint32_t{head[at]} << 24) | (uint32_t{head[at + 1]} << 16) | (uint32_t{head[at + 2]} << 8) |
-               uint32_t{head[at + 3]};
-    };
-    const uint32_t width = be32(16);
-    const uint32_t height = be32(20);
-    if (width == 0 || height == 0 || width > 0x7fffffff || height > 0x7fffffff) {
-        return {};
-    }
-    return {static_cast<int>(width), static_cast<int>(height)};
+    return {static_cast<int>(header->width), static_cast<int>(header->height)};
 }
 
 }  // namespace powerpoint

@@ -19,7 +19,8 @@ constexpr int kAttempts = 2;
 
 int LibreOfficeExporter::GetPowerPointVersion() {
     try {
-        return powerpoint::GetPowerPointVersion();
+        lastFailure_.clear();
+        return powerpoint::GetPowerPointVersion(&lastFailure_);
     } catch (const std::exception&) {
         return kVersionUnknown;
     }

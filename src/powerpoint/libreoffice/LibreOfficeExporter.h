@@ -27,7 +27,8 @@ public:
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const vellumet::CancelToken* cancel) override;
 
-    // The office's own words for the first thing that failed in the last export.
+    // The office's own words for the first thing that failed in the last export, or what is wrong
+    // with the installed office after GetPowerPointVersion refused it.
     std::wstring LastFailure() const override { return lastFailure_; }
 
 private:

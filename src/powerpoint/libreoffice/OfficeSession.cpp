@@ -150,12 +150,8 @@ rtl::OUString ToOUString(std::wstring_view text) {
 }
 
 std::wstring FromOUString(const rtl::OUString& text) {
-    std::wstring out;
-    out.reserve(static_cast<size_t>(text.getLength()));
-    for (sal_Int32 i = 0; i < text.getLength();) {
-        out.push_back(static_cast<wchar_t>(text.iterateCodePoints(&i)));
-    }
-    return out;
+    return vellumet::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.getStr()),
+                                                   static_cast<size_t>(text.getLength())));
 }
 
 OfficeSession::OfficeSession(const LibreOfficeOptions& options)

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "common/WideText.h"
 
@@ -98,26 +99,41 @@ std::filesystem::path OfficeProgramFolder() {
     return {};
 }
 
-int OfficeVersionCode(const std::filesystem::path& programFolder) {
-    if (programFolder.empty() || !HoldsOfficeBinary(programFolder)) {
+int OfficeVersionCode(const std::filesystem::path& programFolder, std::wstring* why) {
+    auto refuse = [why](std::wstring reason) {
+        if (why != nullptr) {
+            *why = std::move(reason);
+        }
         return kVersionUnknown;
+    };
+    if (programFolder.empty()) {
+        return refuse(L"LibreOffice is not installed: no soffice.bin in the usual places.");
+    }
+    const std::wstring folder = vellumet::FromPath(programFolder);
+    if (!HoldsOfficeBinary(programFolder)) {
+        return refuse(L"There is no runnable soffice.bin in " + folder + L".");
     }
     int major = 0;
     int minor = 0;
     if (!ParseOfficeRelease(ReadProductKey(programFolder), major, minor)) {
-        return kVersionUnknown;
+        return refuse(L"The release of the LibreOffice in " + folder +
+                      L" cannot be read from its bootstraprc.");
     }
     int oldestMajor = 0;
     int oldestMinor = 0;
     ParseOfficeRelease(vellumet::ToNative(kOldestLibreOffice), oldestMajor, oldestMinor);
     if (major < oldestMajor || (major == oldestMajor && minor < oldestMinor)) {
-        return kVersionUnknown;
+        return refuse(L"The LibreOffice in " + folder + L" is release " + std::to_wstring(major) + L"." +
+                      std::to_wstring(minor) + L", older than " + kOldestLibreOffice + L".");
+    }
+    if (why != nullptr) {
+        why->clear();
     }
     return kLibreOfficeVersionCode;
 }
 
-int GetPowerPointVersion() {
-    return OfficeVersionCode(OfficeProgramFolder());
+int GetPowerPointVersion(std::wstring* why) {
+    return OfficeVersionCode(OfficeProgramFolder(), why);
 }
 
 }  // namespace powerpoint

@@ -4,6 +4,7 @@
 // reported as kLibreOfficeVersionCode.
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "powerpoint/VersionProbe.h"
@@ -33,10 +34,10 @@ std::filesystem::path OfficeProgramFolder();
 
 // The version code of the LibreOffice in `programFolder`: kLibreOfficeVersionCode when soffice.bin
 // is there, executable, and its bootstraprc names a release not older than kOldestLibreOffice;
-// otherwise 0.
-int OfficeVersionCode(const std::filesystem::path& programFolder);
+// otherwise 0, with what is wrong in `why` (may be null) as one line for the user.
+int OfficeVersionCode(const std::filesystem::path& programFolder, std::wstring* why = nullptr);
 
-// The version code of the installed office: OfficeVersionCode(OfficeProgramFolder()).
-int GetPowerPointVersion();
+// The version code of the installed office: OfficeVersionCode(OfficeProgramFolder(), why).
+int GetPowerPointVersion(std::wstring* why = nullptr);
 
 }  // namespace powerpoint

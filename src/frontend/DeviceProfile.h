@@ -1,0 +1,43 @@
+#pragma once
+// One target device as the front ends know it: a name, a portrait page in pixels and a screen.
+// Later output options (palette, outline, text layer) join this record; the stored form of the
+// user's devices (UserDevices.h) carries a format number for them.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/PixelSize.h"
+
+namespace vellumet {
+
+enum class Screen {
+    Gray16,  // e-ink with 16 grey levels
+    Colour,
+};
+
+// Where a device comes from; only user devices can be changed or removed.
+enum class DeviceOrigin {
+    Specified,  // one of the device table's five rows (job/DeviceTable.h): the job looks it up itself
+    Catalogue,  // one of today's readers, built in
+    User,       // made by the user, kept in the settings store
+};
+
+struct DeviceProfile {
+    std::wstring name;
+    PixelSize page;
+    Screen screen = Screen::Gray16;
+    DeviceOrigin origin = DeviceOrigin::User;
+    // Fields of a stored entry that this version does not know, as stored ("key=value"), written
+    // back unchanged.
+    std::vector<std::wstring> unknownFields;
+};
+
+// "gray16" or "colour": the screen's name in the stored form and in --list-devices.
+std::wstring_view ScreenName(Screen screen);
+
+// The screen of a name ScreenName gives, or nothing for any other text.
+std::optional<Screen> ScreenFromName(std::wstring_view name);
+
+}  // namespace vellumet

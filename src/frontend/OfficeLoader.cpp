@@ -1,0 +1,109 @@
+#include "frontend/OfficeLoader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/WideText.h"
+#include "powerpoint/OfficeModule.h"
+#include "powerpoint/libreoffice/OfficeVersion.h"
+
+#ifndef VELLUMET_OFFICE_MODULE_FROM_BINDIR
+#error "VELLUMET_OFFICE_MODULE_FROM_BINDIR: the module's path relative to the installed programs"
+#endif
+#ifndef VELLUMET_OFFICE_MODULE_BUILT
+#error "VELLUMET_OFFICE_MODULE_BUILT: the module's path in the build tree"
+#endif
+
+namespace vellumet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> ModuleCandidates() {
+    const char* chosen = std::getenv(powerpoint::kOfficeModuleVariable);
+    if (chosen != nullptr && chosen[0] != '\0') {
+        return {fs::path(chosen)};
+    }
+    std::vector<fs::path> candidates;
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        candidates.push_back((program.parent_path() / VELLUMET_OFFICE_MODULE_FROM_BINDIR).lexically_normal());
+    }
+    candidates.emplace_back(VELLUMET_OFFICE_MODULE_BUILT);
+    return candidates;
+}
+
+}  // namespace
+
+OfficeLoader::OfficeLoader() = default;
+OfficeLoader::~OfficeLoader() = default;
+
+SlideExporter* OfficeLoader::Loaded() {
+    std::lock_guard lock(mutex_);
+    if (tried_) {
+        return exporter_.get();
+    }
+    tried_ = true;
+    std::wstring failures;
+    for (const fs::path& candidate : ModuleCandidates()) {
+        std::error_code error;
+        if (!fs::exists(candidate, error)) {
+            failures += (failures.empty() ? L"" : L"; ") + FromPath(candidate) + L" is missing";
+            continue;
+        }
+        void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module == nullptr) {
+            const char* why = ::dlerror();
+            failures +=
+                (failures.empty() ? L"" : L"; ") + FromNative(why != nullptr ? why : "cannot be loaded");
+            continue;
+        }
+        const auto factory = reinterpret_cast<powerpoint::OfficeExporterFactory>(
+            ::dlsym(module, powerpoint::kOfficeExporterFactory));
+        if (factory == nullptr) {
+            failures += (failures.empty() ? L"" : L"; ") + FromPath(candidate) + L" is no office module";
+            continue;
+        }
+        exporter_.reset(factory());
+        if (exporter_) {
+            return exporter_.get();
+        }
+        failures += (failures.empty() ? L"" : L"; ") + std::wstring(L"out of memory");
+    }
+    loadFailure_ = L"The office layer cannot be loaded: " + failures;
+    return nullptr;
+}
+
+int OfficeLoader::GetPowerPointVersion() {
+    SlideExporter* office = Loaded();
+    return office != nullptr ? office->GetPowerPointVersion() : 0;
+}
+
+std::wstring OfficeLoader::VersionRefusal() const {
+    std::lock_guard lock(mutex_);
+    return exporter_ ? exporter_->VersionRefusal() : std::wstring(powerpoint::kOfficeVersionRefusal);
+}
+
+int OfficeLoader::ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
+                               int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
+                               const CancelToken* cancel) {
+    SlideExporter* office = Loaded();
+    // The job asks for the version first and never exports without an office.
+    return office != nullptr ? office->ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight,
+                                                    openDispId, cancel)
+                             : -1;
+}
+
+std::wstring OfficeLoader::LastFailure() const {
+    std::lock_guard lock(mutex_);
+    return exporter_ ? exporter_->LastFailure() : loadFailure_;
+}
+
+}  // namespace vellumet
