@@ -47,7 +47,8 @@ LibreOfficeExporter::~LibreOfficeExporter() {
 
 int LibreOfficeExporter::GetPowerPointVersion() {
     try {
-        return powerpoint::GetPowerPointVersion();
+        lastFailure_.clear();
+        return powerpoint::GetPowerPointVersion(&lastFailure_);
     } catch (const std::exception&) {
         return kVersionUnknown;
     }

@@ -38,15 +38,17 @@ public:
     std::wstring VersionRefusal() const override;
 
     // Refuses a source that is not a readable file before any office starts. Otherwise exports
-    // through the warm office (starting one when there is none). An office that ends on its own (a
-    // crash) is replaced by a fresh one for a second and last attempt, which uses the office's own
+    // through the warm office (starting one when there is none). An office that fails on its own (a
+    // crash, or one that cannot be reached while starting) is replaced by a fresh one for a second
+    // and last attempt, which uses the office's own
     // picture export slide by slide; the pictures of a failed attempt are gone by then, so none is
     // doubled. Returns the conversation's result (powerpoint/SlideExport.h).
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const vellumet::CancelToken* cancel) override;
 
-    // The office's own words for the first thing that failed in the last export.
+    // The office's own words for the first thing that failed in the last export, or what is wrong
+    // with the installed office after GetPowerPointVersion refused it.
     std::wstring LastFailure() const override;
 
 private:
