@@ -96,12 +96,12 @@ TEST_F(DeviceEditorTest, ListsTheCatalogueThenTheUsersDevicesAndStartsOnTheChose
     ASSERT_EQ(Rows(*editor), CatalogueRows() + 1);
     EXPECT_EQ(Cell(*editor, 0, 0), QStringLiteral("Amazon Kindle DX"));
     EXPECT_EQ(Cell(*editor, 0, 1), QStringLiteral("784 x 1150"));
-    EXPECT_EQ(Cell(*editor, 0, 3), QStringLiteral("Built in"));
+    EXPECT_EQ(Cell(*editor, 0, 4), QStringLiteral("Built in"));
     EXPECT_EQ(Cell(*editor, 4, 0), QStringLiteral("Large (1200*1600)"));
     const int last = CatalogueRows();
     EXPECT_EQ(Cell(*editor, last, 0), QStringLiteral("Desk Reader"));
     EXPECT_EQ(Cell(*editor, last, 2), QStringLiteral("Colour"));
-    EXPECT_EQ(Cell(*editor, last, 3), QStringLiteral("Yours"));
+    EXPECT_EQ(Cell(*editor, last, 4), QStringLiteral("Yours"));
 
     // The remembered-scheme rule picks the start; the fields show it and it can be changed.
     EXPECT_EQ(Selected(*editor), last);
@@ -130,7 +130,7 @@ TEST_F(DeviceEditorTest, BuiltInDevicesCanServeAsAStartButNeverChange) {
     // Below the buttons, the working copy refuses too.
     DeviceEdits edits{UserDevices()};
     EXPECT_EQ(edits.Remove(0), L"Built-in devices cannot be changed or removed.");
-    EXPECT_EQ(edits.Change(3, {L"Small", {600, 900}, Screen::Gray16, DeviceOrigin::User, {}}),
+    EXPECT_EQ(edits.Change(3, {L"Small", {600, 900}, Screen::Gray16, DeviceOrigin::User, {}, {}}),
               L"Built-in devices cannot be changed or removed.");
     EXPECT_EQ(edits.Devices()[3].page, (PixelSize{900, 1200}));
 }

@@ -40,6 +40,11 @@ public:
             onError();
         }
     }
+    void ShowWarning(QWidget* owner, const QString& text, const QString& detail = {}) override {
+        warnings.append(text);
+        warningDetails.append(detail);
+        owners.push_back(owner);
+    }
     bool AskYesNo(QWidget* owner, const QString& text) override {
         questions.append(text);
         owners.push_back(owner);
@@ -66,6 +71,8 @@ public:
 
     QStringList errors;
     QStringList details;  // one per error, empty when none was given
+    QStringList warnings;
+    QStringList warningDetails;
     QStringList questions;
     std::vector<QWidget*> owners;
     std::function<void()> onError;  // runs while the message is "up"

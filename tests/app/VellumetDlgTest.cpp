@@ -542,7 +542,7 @@ TEST_F(VellumetDlgTest, EditShowsTheEditorsDevicesAndConvertUsesTheChosenPage) {
     // The editor saves a device of the user's and picks it.
     prompts_.onEdit = [](settings::SettingsStore* store, std::wstring* device) {
         UserDevices list;
-        list.devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+        list.devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});
         EXPECT_EQ(WriteUserDevices(list, store), L"");
         *device = L"Desk Reader";
         return true;

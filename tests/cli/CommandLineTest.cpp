@@ -103,7 +103,7 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
 
 TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     for (const char* name :
          {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG", "Desk"}) {
         ParseResult result = Parse({"-d", name, "a.ppt"});
@@ -119,7 +119,7 @@ TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
 
 TEST(CommandLineTest, DevicesMatchExactlyOrIgnoringCaseOnly) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     ASSERT_NE(FindNamedDevice(devices, L"Large (1200*1600)"), nullptr);
     EXPECT_EQ(FindNamedDevice(devices, L"LARGE (1200*1600)")->name, L"Large (1200*1600)");
     EXPECT_EQ(FindNamedDevice(devices, L"desk READER")->name, L"Desk Reader");
@@ -184,7 +184,7 @@ TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
 
 TEST(CommandLineTest, DeviceListShowsEveryDeviceWithSizeAndScreenInColumnsOfTwoSpaces) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"Reader \u00e9 x", {900, 1300}, Screen::Colour, DeviceOrigin::User, {}});
+    devices.push_back({L"Reader \u00e9 x", {900, 1300}, Screen::Colour, DeviceOrigin::User, {}, {}});
     const std::string text = DeviceListText(devices);
     EXPECT_EQ(text.rfind("Amazon Kindle DX ", 0), 0u);
 

@@ -157,12 +157,14 @@ TEST(ConvertCliTest, EachFailureHasItsStatusAndMessageAndLeavesNoPdf) {
     EXPECT_EQ(empty.err, "Can not convert the file:" + (box.Root() / "empty").string() + "\n");
     EXPECT_FALSE(fs::exists(out / "empty.pdf"));
 
-    // 4: pictures that cannot be decoded give no page.
+    // 4: pictures that cannot be decoded give no page; each is named before the message.
     fs::create_directories(box.Root() / "broken");
     std::ofstream(box.Root() / "broken" / "1.png") << "not a picture";
     const ProcessResult broken = box.Run({"-o", out.string(), "broken"});
     EXPECT_EQ(broken.exitCode, 4);
-    EXPECT_EQ(broken.err, "Can not generate PDF\n");
+    EXPECT_EQ(broken.err, "The picture \"" + (box.Root() / "broken" / "1.png").string() +
+                              "\" was left out: the picture is damaged, incomplete or of a kind that cannot "
+                              "be read.\nCan not generate PDF\n");
     EXPECT_FALSE(fs::exists(out / "broken.pdf"));
 
     // 5: the PDF's name is taken by a folder.

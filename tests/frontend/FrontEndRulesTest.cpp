@@ -41,7 +41,7 @@ TEST(FrontEndRulesTest, RememberedSchemeSelectsTheFirstEntryItBegins) {
 
 TEST(FrontEndRulesTest, LetterCaseOfAnyScriptFoldsAlikeInEveryLocale) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"\u00c9cran \u0416", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"\u00c9cran \u0416", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     const std::vector<std::wstring> names = DeviceNames(devices);
     // The command line runs in the "C" locale, the dialog in the user's: the rule must not care.
     for (const char* locale : {"C", "de_DE.UTF-8"}) {

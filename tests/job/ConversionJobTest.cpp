@@ -218,8 +218,9 @@ TEST_F(ConversionJobTest, FailedCompositionCleansUpBeforeTheMessage) {
 TEST_F(ConversionJobTest, DocumentThatOutgrewItsBufferIsNotSaved) {
     // Poison the composed document's buffer: a write past the 32-bit size limit.
     job.compose = [](const std::vector<std::wstring>& pictures, int32_t w, int32_t h, int32_t n,
-                     const vellumet::CancelToken* cancel) {
-        auto document = jobtest::FakeCompose(pictures, w, h, n, cancel);
+                     vellumet::PageColours colours, const vellumet::CancelToken* cancel,
+                     std::vector<vellumet::LeftOutPicture>* leftOut, int32_t threads) {
+        auto document = jobtest::FakeCompose(pictures, w, h, n, colours, cancel, leftOut, threads);
         const char byte = 0;
         document->Buffer().Append(&byte, INT32_MAX);
         return document;
@@ -233,8 +234,9 @@ TEST_F(ConversionJobTest, DocumentThatOutgrewItsBufferIsNotSaved) {
 
 TEST_F(ConversionJobTest, DocumentWithoutPagesIsNotReportedAsSuccess) {
     // Every picture failed to decode: composition returns a document, but it has no page.
-    job.compose = [](const std::vector<std::wstring>&, int32_t, int32_t, int32_t,
-                     const vellumet::CancelToken*) { return std::make_unique<PDFWriter::PDF>(); };
+    job.compose = [](const std::vector<std::wstring>&, int32_t, int32_t, int32_t, vellumet::PageColours,
+                     const vellumet::CancelToken*, std::vector<vellumet::LeftOutPicture>*,
+                     int32_t) { return std::make_unique<PDFWriter::PDF>(); };
     EXPECT_EQ(Run(), JobResult::ComposeFailed);
     EXPECT_EQ(host.messages, (std::vector<std::wstring>{L"Can not generate PDF"}));
     EXPECT_TRUE(OutputFolderEmpty());
