@@ -55,18 +55,23 @@ std::wstring CheckDevicePage(PixelSize page) {
     return {};
 }
 
-std::optional<int32_t> ParsePageSide(std::wstring_view text) {
-    if (text.empty() || text.size() > 5) {
+std::optional<int32_t> ParseDecimal(std::wstring_view text, size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits || maxDigits > 9) {
         return std::nullopt;
     }
-    int32_t side = 0;
+    int32_t number = 0;
     for (wchar_t c : text) {
         if (c < L'0' || c > L'9') {
             return std::nullopt;
         }
-        side = side * 10 + (c - L'0');
+        number = number * 10 + (c - L'0');
     }
-    if (side < 1 || side > kMaxPageSide) {
+    return number;
+}
+
+std::optional<int32_t> ParsePageSide(std::wstring_view text) {
+    const std::optional<int32_t> side = ParseDecimal(text, 5);
+    if (!side || *side < 1 || *side > kMaxPageSide) {
         return std::nullopt;
     }
     return side;

@@ -24,6 +24,10 @@ std::wstring CheckDeviceName(std::wstring_view name);
 // than high), and at most kMaxPageAspect times as high as wide.
 std::wstring CheckDevicePage(PixelSize page);
 
+// The number written in `text`: 1 to `maxDigits` (at most 9) decimal digits and nothing else;
+// nothing otherwise.
+std::optional<int32_t> ParseDecimal(std::wstring_view text, size_t maxDigits);
+
 // A page side written as decimal digits only, within 1..kMaxPageSide; nothing otherwise.
 std::optional<int32_t> ParsePageSide(std::wstring_view text);
 

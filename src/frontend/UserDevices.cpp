@@ -32,21 +32,6 @@ std::vector<std::wstring_view> Split(std::wstring_view text, wchar_t separator) 
     }
 }
 
-// A format number: 1..9 decimal digits.
-std::optional<int> ParseFormat(std::wstring_view text) {
-    if (text.empty() || text.size() > 9) {
-        return std::nullopt;
-    }
-    int number = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') {
-            return std::nullopt;
-        }
-        number = number * 10 + (c - L'0');
-    }
-    return number;
-}
-
 // One record as a device, or the reason it cannot be one (then `name` is its name when that is
 // fit to show).
 struct ParsedRecord {
@@ -198,7 +183,7 @@ UserDevices ParseUserDevices(std::wstring_view text) {
     const std::optional<int> format =
         equals == std::wstring_view::npos || header.substr(0, equals) != kHeaderKey
             ? std::nullopt
-            : ParseFormat(header.substr(equals + 1));
+            : ParseDecimal(header.substr(equals + 1), 9);
     if (!format || *format < 1) {
         list.damaged = true;
         list.notices.push_back(

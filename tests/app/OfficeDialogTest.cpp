@@ -47,8 +47,11 @@ public:
 class OfficeDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists("/usr/lib/libreoffice/program/soffice.bin") || !fs::exists(Sample())) {
-            GTEST_SKIP() << "no LibreOffice or no sample presentation";
+        if (powerpoint::LibreOfficeExporter().GetPowerPointVersion() < 3) {
+            GTEST_SKIP() << "no usable LibreOffice is installed";
+        }
+        if (!fs::exists(Sample())) {
+            GTEST_SKIP() << "the sample presentation is missing (samples/make-samples.py writes it)";
         }
         fs::create_directories(temp_.Path() / "tmp");
         ::setenv("TMPDIR", (temp_.Path() / "tmp").c_str(), 1);

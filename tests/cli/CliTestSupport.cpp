@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -108,6 +110,11 @@ std::string WithoutProgress(const std::string& err) {
         ++i;
     }
     return text;
+}
+
+std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace clitest

@@ -65,6 +65,9 @@ PdfFacts InspectPdf(const std::filesystem::path& file);
 // width x height points.
 void ExpectSoundPdf(const std::filesystem::path& pdf, int pages, int width, int height);
 
+// The whole content of `file`; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& file);
+
 // The stderr text without progress-bar redraws (each "\r...\x1b[K").
 std::string WithoutProgress(const std::string& err);
 

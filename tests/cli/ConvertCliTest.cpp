@@ -20,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The grey level at the centre of `page` (1-based) of a PDF rendered at one pixel per unit, or -1.
 int PageCentreGrey(const fs::path& pdf, int page, const fs::path& scratch) {
     const fs::path prefix = scratch / "render";

@@ -18,11 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Stores `text` as the user's device list of the sandbox, and `scheme` as the remembered device.
 void StoreDevices(const Sandbox& box, const std::wstring& text, const std::wstring& scheme = L"") {
     settings::SqliteStore store(box.StoreFile());

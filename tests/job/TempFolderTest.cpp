@@ -1,5 +1,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "JobFakes.h"
+#include "common/StaleFolders.h"
 #include "common/WideText.h"
 #include "job/TempFolder.h"
 
@@ -100,6 +103,35 @@ TEST(PrivateFolder, FreshPrivateAndUniquePerCall) {
     // A parent that does not exist, and an empty prefix, give no folder.
     EXPECT_EQ(vellumet::CreatePrivateFolder(scratch.path() + L"/missing/PPT"), L"");
     EXPECT_EQ(vellumet::CreatePrivateFolder(L""), L"");
+}
+
+TEST(PrivateFolder, FoldersOfKilledRunsAreReclaimedAndLiveOnesKept) {
+    const jobtest::ScratchFolder scratch;
+    const fs::path root = ToPath(scratch.path());
+    const std::wstring prefix = scratch.path() + L"/PPT20091230022130";
+
+    // A run that was killed before it could clean up: its folder, marked by a process now gone.
+    const fs::path killed = ToPath(vellumet::CreatePrivateFolder(prefix));
+    ASSERT_FALSE(killed.empty());
+    fs::remove(killed / vellumet::kOwnerMarkName);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(vellumet::MarkFolderOwner(killed) ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0);
+    std::ofstream(killed / "Slide1.png") << "left behind";
+    // A folder of a run that is still going (this process), and a folder of someone else's program.
+    const fs::path live = ToPath(vellumet::CreatePrivateFolder(prefix));
+    fs::create_directory(root / "PPT-not-ours");
+
+    const fs::path fresh = ToPath(vellumet::CreatePrivateFolder(prefix));
+    ASSERT_FALSE(fresh.empty());
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(root / "PPT-not-ours"));
+    EXPECT_EQ(vellumet::FolderOwnerPid(fresh), static_cast<long>(::getpid()));
 }
 
 TEST(PrivateFolder, RemoveFolderTreeTakesContentButNotLinkTargets) {

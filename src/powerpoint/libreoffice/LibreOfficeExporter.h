@@ -20,8 +20,9 @@ public:
 
     // Refuses a source that is not a readable file before any office starts. Otherwise starts a
     // LibreOffice of its own for this export and ends it (killing it on cancellation) before
-    // returning. An office that ends on its own (a crash) is replaced by a fresh one for a second
-    // and last attempt; the pictures of a failed attempt are gone by then, so none is doubled.
+    // returning. An office that fails on its own (a crash, or one that cannot be reached while
+    // starting) is replaced by a fresh one for a second and last attempt; the pictures of a failed
+    // attempt are gone by then, so none is doubled.
     // Returns the conversation's result (powerpoint/SlideExport.h).
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,

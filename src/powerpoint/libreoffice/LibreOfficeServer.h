@@ -33,8 +33,8 @@ public:
     std::wstring LastError() const;
     // The office started by the last CreateObject.
     OfficeFootprint LastFootprint() const;
-    // True when an office of this server ended on its own (crashed or quit) instead of being ended,
-    // timed out or cancelled.
+    // True when an office of this server failed on its own (crashed, quit, or could not be reached
+    // while starting) instead of being ended, timed out or cancelled.
     bool OfficeEndedUnexpectedly() const;
 
 private:

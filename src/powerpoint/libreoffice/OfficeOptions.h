@@ -26,9 +26,10 @@ struct LibreOfficeOptions {
     std::string officeBinary;
     // Where the office's private folder is made; empty means $TMPDIR, or /tmp.
     std::filesystem::path tempRoot;
-    // Called once, from the conversation's thread, when the office ended on its own (it crashed or
-    // quit) rather than being ended, timed out or cancelled by us; with its exit status (128 +
-    // the signal when killed). May be empty.
+    // Called at most once, from the conversation's thread, when the office failed on its own: it
+    // crashed or quit, or it could not be reached while starting, rather than being ended, timed
+    // out or cancelled by us. With its exit status (128 + the signal when killed; -1 while it still
+    // runs). May be empty.
     std::function<void(int status)> onUnexpectedEnd;
 };
 

@@ -181,6 +181,10 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
         std::chrono::steady_clock::now() + options.startBudget,
         [cancel] { return cancel != nullptr && cancel->IsCancelled(); }, [process] { process->Kill(); });
     if (!session->Connect(error)) {
+        // An office that runs but cannot be reached failed on its own too, unless we stopped it.
+        if (session->watchdog_->Fired() == Watchdog::Verdict::None) {
+            session->ReportOwnFailure(session->process_.Poll());
+        }
         session->End();
         return nullptr;
     }
@@ -250,13 +254,8 @@ void OfficeSession::End() noexcept {
     ended_ = true;
     // An office that is gone before we end it ended on its own.
     const int status = process_.Pid() > 0 ? process_.Poll() : OfficeProcess::kRunning;
-    if (status != OfficeProcess::kRunning && (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None) &&
-        options_.onUnexpectedEnd) {
-        try {
-            options_.onUnexpectedEnd(status);
-        } catch (...) {
-            // Only a report.
-        }
+    if (status != OfficeProcess::kRunning && (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None)) {
+        ReportOwnFailure(status);
     }
     if (watchdog_) {
         // A hung close or terminate is cut short too.
@@ -312,6 +311,18 @@ void OfficeSession::End() noexcept {
     }
     process_.Reap();
     process_.RemoveTraces();
+}
+
+void OfficeSession::ReportOwnFailure(int status) noexcept {
+    if (ownFailureReported_ || !options_.onUnexpectedEnd) {
+        return;
+    }
+    ownFailureReported_ = true;
+    try {
+        options_.onUnexpectedEnd(status);
+    } catch (...) {
+        // Only a report.
+    }
 }
 
 bool OfficeSession::Usable(std::wstring& why) const {

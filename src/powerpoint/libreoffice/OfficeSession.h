@@ -61,6 +61,8 @@ public:
 private:
     explicit OfficeSession(const LibreOfficeOptions& options);
     bool Connect(std::wstring& error);
+    // Tells options_.onUnexpectedEnd, once, that the office failed on its own.
+    void ReportOwnFailure(int status) noexcept;
 
     LibreOfficeOptions options_;
     OfficeProcess process_;
@@ -71,6 +73,7 @@ private:
     css::uno::Reference<css::frame::XComponentLoader> desktop_;
     std::vector<css::uno::Reference<css::lang::XComponent>> documents_;
     bool ended_ = false;
+    bool ownFailureReported_ = false;
 };
 
 // Text conversions between the system's wide texts and UNO's strings.
