@@ -53,8 +53,8 @@ void PackNibbles(const uint8_t* source, int32_t w, uint8_t* target) {
 }  // namespace
 
 ImageObject::ImageObject(PDF* document, PixelSource* picture, const std::wstring& formatName,
-                         int32_t requestedWidth, int32_t requestedHeight)
-    : ImageObject(picture, formatName, requestedWidth, requestedHeight) {
+                         int32_t requestedWidth, int32_t requestedHeight, ImageSamples kind)
+    : ImageObject(picture, formatName, requestedWidth, requestedHeight, kind) {
     // The caller made this object with new; from here on the document owns it.
     if (document != nullptr) {
         document->RegisterImage(std::unique_ptr<ImageObject>(this));

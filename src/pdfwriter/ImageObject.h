@@ -34,7 +34,7 @@ inline constexpr int32_t kMaxImageSide = 20000;
 class ImageObject {
 public:
     ImageObject(PDF* document, PixelSource* picture, const std::wstring& format, int32_t requestedWidth,
-                int32_t requestedHeight);
+                int32_t requestedHeight, ImageSamples samples = ImageSamples::Rgb8);
     ImageObject(PixelSource* picture, const std::wstring& format, int32_t requestedWidth,
                 int32_t requestedHeight, ImageSamples samples = ImageSamples::Rgb8);
     ~ImageObject();
