@@ -170,6 +170,31 @@ TEST_F(DeviceEditorTest, AddChangeRemoveAndOkSaveTheUsersDevices) {
     EXPECT_EQ(stored.devices[0].screen, Screen::Colour);
 }
 
+TEST_F(DeviceEditorTest, PageColoursAreShownChosenAndSavedWithTheDevice) {
+    auto editor = Open(L"Kobo Clara BW");
+    auto* palette = Find<QComboBox>(*editor, "paletteCombo");
+    auto* dither = Find<QComboBox>(*editor, "ditherCombo");
+    EXPECT_EQ(palette->currentIndex(), 2) << "a gray reader's 16 levels";
+    EXPECT_EQ(dither->currentIndex(), 0);
+    EXPECT_TRUE(dither->isEnabled());
+    Find<QTreeWidget>(*editor, "deviceTree")->setCurrentItem(Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(0));
+    EXPECT_EQ(palette->currentIndex(), 0) << "the table's devices keep rgb";
+    EXPECT_FALSE(dither->isEnabled()) << "dithering only matters for 16 levels";
+
+    // Choosing a screen brings its default colours; the user may then choose others.
+    Type(*editor, QStringLiteral("Gray Desk"), 900, 1200);
+    Find<QComboBox>(*editor, "screenCombo")->activated(0);
+    EXPECT_EQ(palette->currentIndex(), 2);
+    palette->setCurrentIndex(1);
+    dither->setCurrentIndex(1);
+    Click(*editor, "addButton");
+    EXPECT_EQ(Cell(*editor, CatalogueRows(), 3), QStringLiteral("gray"));
+    Click(*editor, "okButton");
+    const UserDevices stored = ReadUserDevices(&store_);
+    ASSERT_EQ(stored.devices.size(), 1u);
+    EXPECT_EQ(stored.devices[0].colours, (PageColours{Palette::Gray, Dither::None}));
+}
+
 TEST_F(DeviceEditorTest, CancelStoresNothing) {
     auto editor = Open();
     Type(*editor, QStringLiteral("Never kept"), 600, 800);

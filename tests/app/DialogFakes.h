@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QThread>
 #include <atomic>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -102,7 +103,11 @@ public:
             picture.fill(QColor(40 * slide, 120, 200));
             const std::string path =
                 vellumet::ToNative(folder) + "/Slide" + std::to_string(slide + 1) + ".png";
-            picture.save(QString::fromStdString(path));
+            if (slide + 1 == damagedSlide) {
+                std::ofstream(path) << "not a picture";
+            } else {
+                picture.save(QString::fromStdString(path));
+            }
         }
         // Held like a slow office until released or cancelled.
         exporting = true;
@@ -116,6 +121,7 @@ public:
 
     int version = 4;
     int slides = 2;
+    int damagedSlide = 0;  // 1-based: that slide's picture is written damaged
     std::wstring failure;  // what LastFailure answers
     std::atomic<bool> hold{false};
     std::atomic<bool> exporting{false};

@@ -101,6 +101,21 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+TEST(CommandLineTest, PaletteAndDitherReplaceTheDevicesColours) {
+    const ParseResult parsed = ParseCommandLine({"--palette", "gray", "--dither=none", "--palette=gray16", "a.ppt"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    const PageColours device{Palette::Rgb, Dither::Ordered};
+    EXPECT_EQ(ColoursOfRun(parsed.line, device), (PageColours{Palette::Gray16, Dither::None}));
+    const ParseResult plain = ParseCommandLine({"a.ppt"});
+    EXPECT_EQ(ColoursOfRun(plain.line, {Palette::Gray, Dither::None}), (PageColours{Palette::Gray, Dither::None}));
+
+    const ParseResult badPalette = ParseCommandLine({"--palette", "grey", "a.ppt"});
+    EXPECT_FALSE(badPalette.ok);
+    EXPECT_EQ(badPalette.error, "invalid palette 'grey': give rgb, gray or gray16");
+    const ParseResult badDither = ParseCommandLine({"--dither", "floyd", "a.ppt"});
+    EXPECT_EQ(badDither.error, "invalid dithering 'floyd': give ordered or none");
+}
+
 TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
     devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});

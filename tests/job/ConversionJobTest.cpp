@@ -396,3 +396,37 @@ INSTANTIATE_TEST_SUITE_P(EachStep, JobCancelTest,
                          ::testing::Values(CancelPoint::BeginBusy, CancelPoint::VersionQuery,
                                            CancelPoint::DuringExport, CancelPoint::Retiming,
                                            CancelPoint::Composition));
+
+TEST_F(ConversionJobTest, LeftOutPicturesAreNamedBeforeTheEndAndChangeNothingElse) {
+    job.settings.colours = {vellumet::Palette::Gray16, vellumet::Dither::None};
+    Composer().leftOut = {{1, L"/tmp/x/Slide2.png", vellumet::LeftOutReason::Damaged}};
+    ASSERT_EQ(Run(), JobResult::Succeeded);
+    EXPECT_EQ(Composer().colours, job.settings.colours) << "the settings' colours reach composition";
+    EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 5", "LeftOut 1", "EndBusy"}));
+    EXPECT_EQ(host.leftOut,
+              (std::vector<std::wstring>{
+                  L"Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."}));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(fs::exists(OutputFile()));
+
+    // With nothing left to compose, the notices come before the unchanged message and status.
+    host.events.clear();
+    host.leftOut.clear();
+    Composer().leftOut = {{0, L"/a", vellumet::LeftOutReason::TooLarge},
+                          {1, L"/b", vellumet::LeftOutReason::CannotFit},
+                          {2, L"/c", vellumet::LeftOutReason::PartnerLeftOut}};
+    fs::remove(OutputFile());
+    EXPECT_EQ(Run(), JobResult::ComposeFailed);
+    EXPECT_EQ(host.messages, (std::vector<std::wstring>{L"Can not generate PDF"}));
+    ASSERT_EQ(host.leftOut.size(), 3u);
+    EXPECT_EQ(host.events[host.events.size() - 3], "LeftOut 3");
+    EXPECT_EQ(host.leftOut[2], L"Slide 3 was left out: it shares its page with the picture before it, which was left out.");
+}
+
+TEST(LeftOutNoticeTest, PictureFoldersNameTheFileAndPresentationsTheSlide) {
+    const vellumet::LeftOutPicture picture{4, L"/pics/5.png", vellumet::LeftOutReason::Unreadable};
+    EXPECT_EQ(vellumet::LeftOutNotice(picture, vellumet::JobSource::PictureFolder),
+              L"The picture \"/pics/5.png\" was left out: the file cannot be read.");
+    EXPECT_EQ(vellumet::LeftOutNotice(picture, vellumet::JobSource::Presentation),
+              L"Slide 5 was left out: the file cannot be read.");
+}
