@@ -1,7 +1,6 @@
 #include "app/DeviceEditorDlg.h"
 
 #include <QComboBox>
-#include <algorithm>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -12,6 +11,7 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/DialogUnits.h"
 #include "common/WideText.h"
@@ -48,7 +48,8 @@ QString PaletteText(Palette palette) {
 }
 
 QString DitherText(Dither dither) {
-    return dither == Dither::None ? QStringLiteral("None (nearest level)") : QStringLiteral("Ordered pattern");
+    return dither == Dither::None ? QStringLiteral("None (nearest level)")
+                                  : QStringLiteral("Ordered pattern");
 }
 
 template <typename T, size_t N>
@@ -173,8 +174,9 @@ void DeviceEditorDlg::BuildControls() {
     connect(screenCombo_, &QComboBox::activated, this, [this](int index) {
         ShowColours(DefaultColoursFor(index == 1 ? Screen::Colour : Screen::Gray16));
     });
-    connect(paletteCombo_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { ditherCombo_->setEnabled(index >= 0 && kPalettes[index] == Palette::Gray16); });
+    connect(paletteCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        ditherCombo_->setEnabled(index >= 0 && kPalettes[index] == Palette::Gray16);
+    });
     connect(addButton_, &QPushButton::clicked, this, &DeviceEditorDlg::OnAdd);
     connect(updateButton_, &QPushButton::clicked, this, &DeviceEditorDlg::OnUpdate);
     connect(removeButton_, &QPushButton::clicked, this, &DeviceEditorDlg::OnRemove);

@@ -451,7 +451,8 @@ void CVellumetDlg::EndBusy() {
         }
         // After the job has let go of the dialog, so that the warning never holds the job up.
         if (!leftOut_.empty()) {
-            QMetaObject::invokeMethod(this, [this] { ShowLeftOutWarning(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { ShowLeftOutWarning(); }, Qt::QueuedConnection);
         }
     });
 }
@@ -469,8 +470,9 @@ void CVellumetDlg::ShowLeftOutWarning() {
         lines.append(ToQString(notice));
     }
     leftOut_.clear();
-    const QString text = lines.size() == 1 ? QStringLiteral("One slide picture was left out of the PDF.")
-                                           : QStringLiteral("%1 slide pictures were left out of the PDF.").arg(lines.size());
+    const QString text =
+        lines.size() == 1 ? QStringLiteral("One slide picture was left out of the PDF.")
+                          : QStringLiteral("%1 slide pictures were left out of the PDF.").arg(lines.size());
     prompts_->ShowWarning(this, text, lines.join(QLatin1Char('\n')));
 }
 

@@ -9,10 +9,10 @@
 namespace vellumet {
 
 enum class LeftOutReason {
-    Unreadable,  // the file could not be opened or read
-    Damaged,     // not a picture that can be decoded: damaged, incomplete or of an unknown kind
-    TooLarge,    // larger than the decoder's limits, and it cannot be decoded at a reduced size
-    CannotFit,   // so narrow or so short that it would be less than a pixel on the page
+    Unreadable,      // the file could not be opened or read
+    Damaged,         // not a picture that can be decoded: damaged, incomplete or of an unknown kind
+    TooLarge,        // larger than the decoder's limits, and it cannot be decoded at a reduced size
+    CannotFit,       // so narrow or so short that it would be less than a pixel on the page
     PartnerLeftOut,  // the second of a pair whose first picture was left out: they share no page
 };
 

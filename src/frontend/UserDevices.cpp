@@ -54,9 +54,9 @@ ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
         }
         const std::wstring_view key = field.substr(0, equals);
         const std::wstring_view value = field.substr(equals + 1);
-        std::optional<std::wstring_view>* known = key == L"name"     ? &name
-                                                  : key == L"width"  ? &width
-                                                  : key == L"height" ? &height
+        std::optional<std::wstring_view>* known = key == L"name"      ? &name
+                                                  : key == L"width"   ? &width
+                                                  : key == L"height"  ? &height
                                                   : key == L"screen"  ? &screen
                                                   : key == L"palette" ? &palette
                                                   : key == L"dither"  ? &dither

@@ -151,7 +151,8 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::Turn
         }
     }
     if (!pixels) {
-        why = read && !decoded.isNull() ? vellumet::LeftOutReason::TooLarge : vellumet::LeftOutReason::Damaged;
+        why =
+            read && !decoded.isNull() ? vellumet::LeftOutReason::TooLarge : vellumet::LeftOutReason::Damaged;
     }
     TrimScratchImage(decoded);
     return pixels;
@@ -159,7 +160,8 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::Turn
 
 // A PNG picture over the decode limits, decoded at a reduced size and turned when `turn` says so;
 // null when its image data is damaged or memory is short.
-std::unique_ptr<Bitmap::Pixels> DecodeReduced(const PngReducedDecoder& png, const Bitmap::TurnDecision& turn) {
+std::unique_ptr<Bitmap::Pixels> DecodeReduced(const PngReducedDecoder& png,
+                                              const Bitmap::TurnDecision& turn) {
     QImage image(png.Width(), png.Height(), kFormat);
     if (image.isNull() || !png.Decode(image.bits(), image.bytesPerLine())) {
         return nullptr;
@@ -177,8 +179,8 @@ std::unique_ptr<Bitmap::Pixels> DecodeReduced(const PngReducedDecoder& png, cons
 
 // Decodes a picture held in memory: the fast PNG decoder first, then the reduced-size decoder for
 // PNG pictures over the limits, Qt's readers for everything they decline or find damaged.
-std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size, const Bitmap::TurnDecision& turn,
-                                            vellumet::LeftOutReason& why) {
+std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
+                                            const Bitmap::TurnDecision& turn, vellumet::LeftOutReason& why) {
     PngDecoder png;
     if (png.Parse(data, size)) {
         const int w = png.Width();

@@ -59,8 +59,9 @@ void NoteLeftOut(PageResult& result, const Job& job, size_t i, vellumet::LeftOut
 void NoteGroupLeftOut(PageResult& result, const Job& job, size_t i, vellumet::LeftOutReason reason) {
     NoteLeftOut(result, job, i, reason);
     for (size_t k = i + 1; k < i + static_cast<size_t>(job.slidesPerPage) && k < job.pictures.size(); ++k) {
-        const bool noted = std::any_of(result.leftOut.begin(), result.leftOut.end(),
-                                       [k](const vellumet::LeftOutPicture& picture) { return picture.index == k; });
+        const bool noted =
+            std::any_of(result.leftOut.begin(), result.leftOut.end(),
+                        [k](const vellumet::LeftOutPicture& picture) { return picture.index == k; });
         if (!noted) {
             NoteLeftOut(result, job, k, vellumet::LeftOutReason::PartnerLeftOut);
         }
@@ -71,7 +72,8 @@ void NoteGroupLeftOut(PageResult& result, const Job& job, size_t i, vellumet::Le
 // second stretched below it, the grey rule along the lower half's top row. Null when the first
 // picture cannot be decoded or the pair cannot be created (with the reason in `why`); a second
 // picture that cannot be decoded is noted in `result`.
-std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i, PageResult& result, vellumet::LeftOutReason& why) {
+std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i, PageResult& result,
+                                        vellumet::LeftOutReason& why) {
     std::unique_ptr<Bitmap> first = Bitmap::Load(job.pictures[i], {}, &why);
     if (!first) {
         return nullptr;
@@ -104,7 +106,8 @@ std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i, PageResult& re
 
 // The page picture's image object in the job's colours. For a pair, the rule is set again as a
 // solid line where scaling put it: along the middle row, or the middle column of a turned pair.
-std::unique_ptr<PDFWriter::ImageObject> EncodePicture(const Job& job, Bitmap& picture, bool pair, bool turned) {
+std::unique_ptr<PDFWriter::ImageObject> EncodePicture(const Job& job, Bitmap& picture, bool pair,
+                                                      bool turned) {
     const int32_t w = picture.Width();
     const int32_t h = picture.Height();
     if (job.colours.palette == vellumet::Palette::Rgb) {
@@ -115,7 +118,8 @@ std::unique_ptr<PDFWriter::ImageObject> EncodePicture(const Job& job, Bitmap& pi
         return nullptr;
     }
     if (pair) {
-        const uint8_t rule = imaging::Luminance((kRuleColour >> 16) & 0xFF, (kRuleColour >> 8) & 0xFF, kRuleColour & 0xFF);
+        const uint8_t rule =
+            imaging::Luminance((kRuleColour >> 16) & 0xFF, (kRuleColour >> 8) & 0xFF, kRuleColour & 0xFF);
         if (turned) {
             gray->SetColumn(w / 2, rule);
         } else {
@@ -381,14 +385,16 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
 std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                                 int32_t pageHeight, int32_t slidesPerPage,
                                                 const vellumet::CancelToken* cancel, int32_t threads) {
-    return ComposeDocument(pictures, pageWidth, pageHeight, slidesPerPage, vellumet::PageColours{}, cancel, nullptr,
-                           threads);
+    return ComposeDocument(pictures, pageWidth, pageHeight, slidesPerPage, vellumet::PageColours{}, cancel,
+                           nullptr, threads);
 }
 
 std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                                 int32_t pageHeight, int32_t slidesPerPage,
-                                                vellumet::PageColours colours, const vellumet::CancelToken* cancel,
-                                                std::vector<vellumet::LeftOutPicture>* leftOut, int32_t threads) {
+                                                vellumet::PageColours colours,
+                                                const vellumet::CancelToken* cancel,
+                                                std::vector<vellumet::LeftOutPicture>* leftOut,
+                                                int32_t threads) {
     if (pictures.empty() || pageWidth < 1 || pageHeight < 1 || (slidesPerPage != 1 && slidesPerPage != 2)) {
         return nullptr;
     }

@@ -35,5 +35,7 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
 // gray palettes.
 std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                                 int32_t pageHeight, int32_t slidesPerPage,
-                                                vellumet::PageColours colours, const vellumet::CancelToken* cancel,
-                                                std::vector<vellumet::LeftOutPicture>* leftOut, int32_t threads = 0);
+                                                vellumet::PageColours colours,
+                                                const vellumet::CancelToken* cancel,
+                                                std::vector<vellumet::LeftOutPicture>* leftOut,
+                                                int32_t threads = 0);

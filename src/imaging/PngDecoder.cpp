@@ -19,10 +19,10 @@ namespace imaging {
 
 namespace {
 
+using png_filters::UndoFilter;
 using vellumet::PngChunk;
 using vellumet::PngChunkWalker;
 using vellumet::ReadBigEndian32;
-using png_filters::UndoFilter;
 
 struct DecompressorDeleter {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
@@ -160,7 +160,8 @@ bool PngDecoder::ParseChunks(const uint8_t* data, size_t size) {
     const vellumet::PngHeader& header = file->header;
     const uint32_t w = header.width;
     const uint32_t h = header.height;
-    if (w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) || h > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+    if (w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+        h > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
         int64_t{w} * int64_t{h} * 4 > kMaxDecodeBytes) {
         return false;
     }

@@ -108,8 +108,7 @@ std::optional<PngFile> ReadPngFile(const uint8_t* data, size_t size) {
             file.header = *header;
             seenHeader = true;
         } else if (chunk.Is("IEND")) {
-            if (length != 0 || file.imageData.empty() ||
-                (file.header.colourType == 3 && !file.palette)) {
+            if (length != 0 || file.imageData.empty() || (file.header.colourType == 3 && !file.palette)) {
                 return std::nullopt;
             }
             return file;

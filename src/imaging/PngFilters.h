@@ -89,7 +89,6 @@ void UndoPaethSse(uint8_t* row, const uint8_t* prev, size_t n) {
 
 #endif
 
-
 inline uint8_t PaethPredictor(int a, int b, int c) {
     const int pa = b > c ? b - c : c - b;
     const int pb = a > c ? a - c : c - a;
@@ -120,7 +119,6 @@ void UndoPaethScalar(uint8_t* row, const uint8_t* prev, size_t n) {
     }
 }
 
-
 // The vector forms handle 3- and 4-byte pixels, the scalar forms any size.
 template <int Bpp>
 void UndoAverage(uint8_t* row, const uint8_t* prev, size_t n) {
@@ -143,7 +141,6 @@ void UndoPaeth(uint8_t* row, const uint8_t* prev, size_t n) {
 #endif
     UndoPaethScalar<Bpp>(row, prev, n);
 }
-
 
 // Undoes the filter named by `filter` on one row; false for an unknown filter.
 template <int Bpp>

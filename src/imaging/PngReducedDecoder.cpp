@@ -115,7 +115,8 @@ public:
                 hasKey_ = true;
             } else if (header_.colourType == 2 && t.size >= 6) {
                 for (int c = 0; c < 3; ++c) {
-                    key_[static_cast<size_t>(c)] = static_cast<uint16_t>((t.data[2 * c] << 8) | t.data[2 * c + 1]);
+                    key_[static_cast<size_t>(c)] =
+                        static_cast<uint16_t>((t.data[2 * c] << 8) | t.data[2 * c + 1]);
                 }
                 hasKey_ = true;
             }
@@ -157,8 +158,8 @@ public:
                     break;
                 }
                 default:
-                    StoreFlattenedBgr(eight(sample(i * 4)), eight(sample(i * 4 + 1)), eight(sample(i * 4 + 2)),
-                                      eight(sample(i * 4 + 3)), bgr);
+                    StoreFlattenedBgr(eight(sample(i * 4)), eight(sample(i * 4 + 1)),
+                                      eight(sample(i * 4 + 2)), eight(sample(i * 4 + 3)), bgr);
                     break;
             }
         }
@@ -190,7 +191,8 @@ bool PngReducedDecoder::Parse(const uint8_t* data, size_t size) {
     }
     const int64_t w = file->header.width;
     const int64_t h = file->header.height;
-    const bool overLimits = w > PDFWriter::kMaxImageSide || h > PDFWriter::kMaxImageSide || w * h * 4 > kMaxDecodeBytes;
+    const bool overLimits =
+        w > PDFWriter::kMaxImageSide || h > PDFWriter::kMaxImageSide || w * h * 4 > kMaxDecodeBytes;
     if (!overLimits || w > kMaxSourceSide || h > kMaxSourceSide || w * h > kMaxReducedSourcePixels) {
         return false;
     }

@@ -187,8 +187,9 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
 
 int JobRun::ComposeAndSave(const PixelSize& page) {
     std::vector<LeftOutPicture> leftOut;
-    std::unique_ptr<PDFWriter::PDF> document = compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_),
-                                                        settings_.colours, cancel_, &leftOut, 0);
+    std::unique_ptr<PDFWriter::PDF> document =
+        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), settings_.colours, cancel_,
+                 &leftOut, 0);
     RemoveTemporaryFiles();
     if (Cancelled()) {
         return Stop();

@@ -19,11 +19,9 @@ namespace vellumet {
 // Composes slide pictures (in slide order) into a new, unfinished document of pages stored in
 // `colours`, or returns null; appends the pictures it left out to `*leftOut`. ComposeDocument
 // (imaging/ComposeDocument.h) in the product.
-using ComposeFunction = std::unique_ptr<PDFWriter::PDF> (*)(const std::vector<std::wstring>& pictures,
-                                                            int32_t pageWidth, int32_t pageHeight,
-                                                            int32_t slidesPerPage, PageColours colours,
-                                                            const CancelToken* cancel,
-                                                            std::vector<LeftOutPicture>* leftOut, int32_t threads);
+using ComposeFunction = std::unique_ptr<PDFWriter::PDF> (*)(
+    const std::vector<std::wstring>& pictures, int32_t pageWidth, int32_t pageHeight, int32_t slidesPerPage,
+    PageColours colours, const CancelToken* cancel, std::vector<LeftOutPicture>* leftOut, int32_t threads);
 
 // What settings.sourcePath names.
 enum class JobSource {

@@ -86,7 +86,8 @@ void ImageObject::LoadPixels(PixelSource* picture, int32_t requestedWidth, int32
     const uint8_t* firstRow = nullptr;
     ptrdiff_t stride = 0;
     const bool gray = samples != ImageSamples::Rgb8;
-    if (!(gray ? picture->LockBitsGray(w, h, firstRow, stride) : picture->LockBitsBgr(w, h, firstRow, stride))) {
+    if (!(gray ? picture->LockBitsGray(w, h, firstRow, stride)
+               : picture->LockBitsBgr(w, h, firstRow, stride))) {
         return;
     }
     // At most 20000 x 20000 x 3 bytes: within 32 bits, checked above.

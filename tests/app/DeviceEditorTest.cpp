@@ -177,7 +177,8 @@ TEST_F(DeviceEditorTest, PageColoursAreShownChosenAndSavedWithTheDevice) {
     EXPECT_EQ(palette->currentIndex(), 2) << "a gray reader's 16 levels";
     EXPECT_EQ(dither->currentIndex(), 0);
     EXPECT_TRUE(dither->isEnabled());
-    Find<QTreeWidget>(*editor, "deviceTree")->setCurrentItem(Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(0));
+    Find<QTreeWidget>(*editor, "deviceTree")
+        ->setCurrentItem(Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(0));
     EXPECT_EQ(palette->currentIndex(), 0) << "the table's devices keep rgb";
     EXPECT_FALSE(dither->isEnabled()) << "dithering only matters for 16 levels";
 

@@ -266,10 +266,13 @@ TEST_F(VellumetDlgTest, PicturesLeftOutAreShownAsAWarningAfterTheConversion) {
     EXPECT_TRUE(prompts_.errors.isEmpty());
     ASSERT_EQ(prompts_.warnings.size(), 1);
     EXPECT_EQ(prompts_.warnings[0], QStringLiteral("One slide picture was left out of the PDF."));
-    EXPECT_EQ(prompts_.warningDetails[0],
-              QStringLiteral("Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."));
+    EXPECT_EQ(
+        prompts_.warningDetails[0],
+        QStringLiteral(
+            "Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."));
     const fs::path pdf = temp_.Path() / "deck.pdf";
-    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("Pages:           2"), std::string::npos);
+    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("Pages:           2"),
+              std::string::npos);
 
     // The next conversion without a loss shows nothing more.
     exporter_.damagedSlide = 0;

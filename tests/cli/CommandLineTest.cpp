@@ -102,12 +102,14 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
 }
 
 TEST(CommandLineTest, PaletteAndDitherReplaceTheDevicesColours) {
-    const ParseResult parsed = ParseCommandLine({"--palette", "gray", "--dither=none", "--palette=gray16", "a.ppt"});
+    const ParseResult parsed =
+        ParseCommandLine({"--palette", "gray", "--dither=none", "--palette=gray16", "a.ppt"});
     ASSERT_TRUE(parsed.ok) << parsed.error;
     const PageColours device{Palette::Rgb, Dither::Ordered};
     EXPECT_EQ(ColoursOfRun(parsed.line, device), (PageColours{Palette::Gray16, Dither::None}));
     const ParseResult plain = ParseCommandLine({"a.ppt"});
-    EXPECT_EQ(ColoursOfRun(plain.line, {Palette::Gray, Dither::None}), (PageColours{Palette::Gray, Dither::None}));
+    EXPECT_EQ(ColoursOfRun(plain.line, {Palette::Gray, Dither::None}),
+              (PageColours{Palette::Gray, Dither::None}));
 
     const ParseResult badPalette = ParseCommandLine({"--palette", "grey", "a.ppt"});
     EXPECT_FALSE(badPalette.ok);

@@ -146,15 +146,17 @@ TEST(ConvertCliTest, PicturesLeftOutAreNamedOnStderrAndTheRestIsConverted) {
     Sandbox box;
     WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);
     std::ofstream(box.Root() / "pics" / "damaged.png") << "\x89PNG\r\n\x1a\ntruncated";
-    ASSERT_TRUE(QImage(1, 8000, QImage::Format_RGB32).save(QString::fromStdString((box.Root() / "pics" / "strip.png").string())));
+    ASSERT_TRUE(QImage(1, 8000, QImage::Format_RGB32)
+                    .save(QString::fromStdString((box.Root() / "pics" / "strip.png").string())));
     const ProcessResult run = box.Run({"-o", "out", "pics"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string folder = (box.Root() / "pics").string();
     EXPECT_NE(run.err.find("The picture \"" + folder + "/damaged.png\" was left out: the picture is damaged"),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("The picture \"" + folder + "/strip.png\" was left out: the picture is too narrow"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("The picture \"" + folder + "/strip.png\" was left out: the picture is too narrow"),
+        std::string::npos)
         << run.err;
     ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 2, 784, 1150);
 }
@@ -167,9 +169,10 @@ TEST(ConvertCliTest, PaletteGivesGrayImagesAndTheTableDevicesStayRgb) {
         const char* colour;
         const char* bits;
     };
-    for (const Case& c : {Case{{}, "rgb", "8"}, Case{{"--palette", "gray16"}, "gray", "4"},
-                          Case{{"--palette", "gray", "--dither", "none"}, "gray", "8"},
-                          Case{{"-d", "Kobo Clara BW"}, "gray", "4"}, Case{{"-d", "Kobo Clara Colour"}, "rgb", "8"}}) {
+    for (const Case& c :
+         {Case{{}, "rgb", "8"}, Case{{"--palette", "gray16"}, "gray", "4"},
+          Case{{"--palette", "gray", "--dither", "none"}, "gray", "8"},
+          Case{{"-d", "Kobo Clara BW"}, "gray", "4"}, Case{{"-d", "Kobo Clara Colour"}, "rgb", "8"}}) {
         std::vector<std::string> args = c.options;
         for (const char* arg : {"-o", "out", "pics"}) {
             args.push_back(arg);
@@ -177,7 +180,8 @@ TEST(ConvertCliTest, PaletteGivesGrayImagesAndTheTableDevicesStayRgb) {
         const ProcessResult run = box.Run(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const fs::path pdf = box.Root() / "out" / "pics.pdf";
-        const vellumet_test::ProcessResult images = vellumet_test::RunShell("pdfimages -list '" + pdf.string() + "'");
+        const vellumet_test::ProcessResult images =
+            vellumet_test::RunShell("pdfimages -list '" + pdf.string() + "'");
         ASSERT_EQ(images.exitCode, 0);
         // page num type width height color comp bpc ...
         std::istringstream lines(images.out);

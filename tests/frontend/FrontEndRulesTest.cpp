@@ -94,7 +94,8 @@ TEST(FrontEndRulesTest, ChoicesBecomeOneJobsSettings) {
 
 TEST(FrontEndRulesTest, TheChosenDevicesPageColoursReachTheJob) {
     std::vector<DeviceProfile> user;
-    user.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {Palette::Gray, Dither::None}});
+    user.push_back(
+        {L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {Palette::Gray, Dither::None}});
     const std::vector<DeviceProfile> devices = DeviceListOf(user);
     const auto coloursOf = [&devices](const wchar_t* scheme) {
         settings::SettingsChoice choice;

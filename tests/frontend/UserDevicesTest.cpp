@@ -185,7 +185,8 @@ TEST_F(UserDevicesTest, AListOfANewerVersionIsUsedButNeverWritten) {
     EXPECT_TRUE(read.newerFormat);
     ASSERT_EQ(read.devices.size(), 1u);
     EXPECT_EQ(read.devices[0].name, L"Future");
-    EXPECT_EQ(read.devices[0].colours, DefaultColoursFor(Screen::Gray16)) << "an unknown palette of a newer list";
+    EXPECT_EQ(read.devices[0].colours, DefaultColoursFor(Screen::Gray16))
+        << "an unknown palette of a newer list";
     ASSERT_EQ(read.notices.size(), 1u);
     EXPECT_NE(read.notices[0].find(L"newer version"), std::wstring::npos);
 
@@ -195,27 +196,30 @@ TEST_F(UserDevicesTest, AListOfANewerVersionIsUsedButNeverWritten) {
 }
 
 TEST_F(UserDevicesTest, FieldsOfLaterOptionsSurviveARoundTrip) {
-    StoreText(kUserDevicesPath,
-              L"vellumet-devices=1" +
-                  Record(L"name=Opts\toutline=on\twidth=900\theight=1200\tscreen=gray16\tpalette=gray\tx=a=b"));
+    StoreText(
+        kUserDevicesPath,
+        L"vellumet-devices=1" +
+            Record(L"name=Opts\toutline=on\twidth=900\theight=1200\tscreen=gray16\tpalette=gray\tx=a=b"));
     UserDevices read = ReadUserDevices(store_.get());
     ASSERT_EQ(read.devices.size(), 1u);
     EXPECT_EQ(read.devices[0].unknownFields, (std::vector<std::wstring>{L"outline=on", L"x=a=b"}));
     EXPECT_EQ(read.devices[0].colours, (PageColours{Palette::Gray, Dither::Ordered}));
     read.devices[0].name = L"Renamed";
     ASSERT_EQ(WriteUserDevices(read, store_.get()), L"");
-    EXPECT_EQ(StoredText(kUserDevicesPath),
-              L"vellumet-devices=1" + Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray"
-                                             L"\tdither=ordered\toutline=on\tx=a=b"));
+    EXPECT_EQ(
+        StoredText(kUserDevicesPath),
+        L"vellumet-devices=1" + Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray"
+                                       L"\tdither=ordered\toutline=on\tx=a=b"));
 }
 
 TEST_F(UserDevicesTest, PageColoursAreStoredWithTheDeviceAndDefaultToTheScreens) {
     // Stored by a version that knew no palette: each screen's default.
-    StoreText(kUserDevicesPath, L"vellumet-devices=1" + Record(L"name=Old gray\twidth=900\theight=1200\tscreen=gray16") +
-                                    Record(L"name=Old colour\twidth=900\theight=1200\tscreen=colour") +
-                                    Record(L"name=Plain\twidth=900\theight=1200\tscreen=gray16\tdither=none") +
-                                    Record(L"name=Odd\twidth=900\theight=1200\tscreen=gray16\tpalette=gray4") +
-                                    Record(L"name=Odder\twidth=900\theight=1200\tscreen=gray16\tdither=fs"));
+    StoreText(kUserDevicesPath,
+              L"vellumet-devices=1" + Record(L"name=Old gray\twidth=900\theight=1200\tscreen=gray16") +
+                  Record(L"name=Old colour\twidth=900\theight=1200\tscreen=colour") +
+                  Record(L"name=Plain\twidth=900\theight=1200\tscreen=gray16\tdither=none") +
+                  Record(L"name=Odd\twidth=900\theight=1200\tscreen=gray16\tpalette=gray4") +
+                  Record(L"name=Odder\twidth=900\theight=1200\tscreen=gray16\tdither=fs"));
     UserDevices read = ReadUserDevices(store_.get());
     ASSERT_EQ(read.devices.size(), 3u);
     EXPECT_EQ(read.devices[0].colours, (PageColours{Palette::Gray16, Dither::Ordered}));

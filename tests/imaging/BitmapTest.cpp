@@ -240,7 +240,8 @@ TEST(BitmapTest, UnreadableAndOversizePicturesAreRefused) {
     EXPECT_TRUE(DecodeString(EncodePng(Solid(PDFWriter::kMaxImageSide, 1, Qt::blue))));
     EXPECT_FALSE(DecodeString(EncodeAs(Solid(PDFWriter::kMaxImageSide + 1, 1, Qt::blue), "BMP")));
     EXPECT_FALSE(DecodeString(EncodeAs(Solid(1, PDFWriter::kMaxImageSide + 1, Qt::blue), "BMP")));
-    std::unique_ptr<Bitmap> reduced = DecodeString(EncodePng(Solid(PDFWriter::kMaxImageSide + 1, 1, Qt::blue)));
+    std::unique_ptr<Bitmap> reduced =
+        DecodeString(EncodePng(Solid(PDFWriter::kMaxImageSide + 1, 1, Qt::blue)));
     ASSERT_TRUE(reduced);
     EXPECT_EQ(reduced->Width(), (PDFWriter::kMaxImageSide + 1 + 4) / 5);
     // A header declaring 1.6 GB of pixels is refused before anything is allocated.

@@ -78,7 +78,8 @@ void WriteLargePng(const std::wstring& path, uint32_t w, uint32_t h, ColourAt at
         }
         const std::string body = std::string(type, 4) + data;
         file += body;
-        const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+        const uLong crc =
+            crc32(0L, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
         for (int shift = 24; shift >= 0; shift -= 8) {
             file.push_back(static_cast<char>((crc >> shift) & 0xFF));
         }
@@ -142,9 +143,11 @@ TEST(ComposeGray, RenderedPagesShowExactlyTheStoredGrayLevels) {
         int32_t perPage;
         int scale;  // from a stored sample to the rendered 8-bit value
     };
-    for (const Case& c : {Case{{Palette::Gray16, Dither::Ordered}, 1, 17}, Case{{Palette::Gray16, Dither::None}, 2, 17},
-                          Case{{Palette::Gray, Dither::Ordered}, 2, 1}}) {
-        SCOPED_TRACE(std::to_string(static_cast<int>(c.colours.palette)) + " per page " + std::to_string(c.perPage));
+    for (const Case& c :
+         {Case{{Palette::Gray16, Dither::Ordered}, 1, 17}, Case{{Palette::Gray16, Dither::None}, 2, 17},
+          Case{{Palette::Gray, Dither::Ordered}, 2, 1}}) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.colours.palette)) + " per page " +
+                     std::to_string(c.perPage));
         std::unique_ptr<PDFWriter::PDF> document =
             ComposeDocument(slides, 600, 800, c.perPage, c.colours, nullptr, nullptr, 2);
         ASSERT_TRUE(document);
@@ -177,9 +180,10 @@ TEST(ComposeGray, RenderedPagesShowExactlyTheStoredGrayLevels) {
                     const bool inside = ix >= 0 && iy >= 0 && ix < w && iy < h;
                     const int expected = inside ? samples[static_cast<size_t>(iy * w + ix)] * c.scale : 255;
                     const QRgb got = rendered.pixel(x, y);
-                    if ((qRed(got) != expected || qGreen(got) != expected || qBlue(got) != expected) && ++wrong <= 3) {
-                        ADD_FAILURE() << "page " << page << " pixel " << x << "," << y << " is " << std::hex << got
-                                      << " not " << expected;
+                    if ((qRed(got) != expected || qGreen(got) != expected || qBlue(got) != expected) &&
+                        ++wrong <= 3) {
+                        ADD_FAILURE() << "page " << page << " pixel " << x << "," << y << " is " << std::hex
+                                      << got << " not " << expected;
                     }
                 }
             }
@@ -226,8 +230,8 @@ TEST(ComposeGray, LeftOutPicturesAreNamedWithTheirReasons) {
     // In pairs: a left-out first picture takes its partner's page along; a left-out second leaves
     // the lower half white and is named too.
     leftOut.clear();
-    std::unique_ptr<PDFWriter::PDF> pairs =
-        ComposeDocument({folder.File("2.png"), good, good, strip}, 600, 800, 2, PageColours{}, nullptr, &leftOut, 1);
+    std::unique_ptr<PDFWriter::PDF> pairs = ComposeDocument({folder.File("2.png"), good, good, strip}, 600,
+                                                            800, 2, PageColours{}, nullptr, &leftOut, 1);
     ASSERT_TRUE(pairs);
     EXPECT_EQ(pairs->Pages().size(), 1u);
     ASSERT_EQ(leftOut.size(), 2u);

@@ -110,7 +110,8 @@ TEST(GrayPage, ASmoothGradientGivesAllSixteenLevelsWithoutBands) {
     // 0..255 across 1024 pixels, 16 rows.
     const int32_t w = 1024;
     const int32_t h = 16;
-    std::unique_ptr<Bitmap> gradient = Painted(w, h, [](int32_t x, int32_t) { return Grey(static_cast<uint32_t>(x / 4)); });
+    std::unique_ptr<Bitmap> gradient =
+        Painted(w, h, [](int32_t x, int32_t) { return Grey(static_cast<uint32_t>(x / 4)); });
     for (const Dither dither : {Dither::Ordered, Dither::None}) {
         std::unique_ptr<GrayPage> page = GrayPage::Convert(*gradient, {Palette::Gray16, dither});
         ASSERT_TRUE(page);
@@ -126,7 +127,8 @@ TEST(GrayPage, ASmoothGradientGivesAllSixteenLevelsWithoutBands) {
                     wanted += (x / 4) * 15.0 / 255;
                 }
             }
-            worstBlockError = std::max(worstBlockError, static_cast<int>(std::lround(std::abs(stored - wanted) / 64 * 100)));
+            worstBlockError = std::max(worstBlockError,
+                                       static_cast<int>(std::lround(std::abs(stored - wanted) / 64 * 100)));
         }
         EXPECT_EQ(used.size(), 16u);
         if (dither == Dither::Ordered) {
@@ -139,7 +141,8 @@ TEST(GrayPage, ASmoothGradientGivesAllSixteenLevelsWithoutBands) {
 }
 
 TEST(GrayPage, EightBitGrayIsTheLuminanceAndSolidLinesIgnoreThePattern) {
-    std::unique_ptr<Bitmap> picture = Painted(10, 6, [](int32_t x, int32_t y) { return x < 5 ? 0xFF0000u : Grey(static_cast<uint32_t>(40 * y)); });
+    std::unique_ptr<Bitmap> picture = Painted(
+        10, 6, [](int32_t x, int32_t y) { return x < 5 ? 0xFF0000u : Grey(static_cast<uint32_t>(40 * y)); });
     std::unique_ptr<GrayPage> gray = GrayPage::Convert(*picture, {Palette::Gray, Dither::Ordered});
     ASSERT_TRUE(gray);
     EXPECT_EQ(gray->Samples(), PDFWriter::ImageSamples::Gray8);

@@ -35,8 +35,9 @@ QImage Varied(int w, int h) {
     QImage image(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            image.setPixel(x, y, qRgba((x * 7 + y * 50) % 256, (x * 3) % 256, (x / 13 + y * 90) % 256,
-                                       (x / 97) % 2 == 0 ? 255 : (x * 11) % 256));
+            image.setPixel(x, y,
+                           qRgba((x * 7 + y * 50) % 256, (x * 3) % 256, (x / 13 + y * 90) % 256,
+                                 (x / 97) % 2 == 0 ? 255 : (x * 11) % 256));
         }
     }
     return image;
@@ -105,8 +106,8 @@ TEST(PngReducedDecoder, EveryColourTypeMatchesQtsPixelsAveraged) {
                 for (int ch = 0; ch < 3; ++ch) {
                     // 16-bit samples are read by their high byte, Qt rounds them: one step apart.
                     if (std::abs(channels[ch] - (sums[ch] + count / 2) / count) > 1 && ++wrong <= 3) {
-                        ADD_FAILURE() << "block " << bx << "," << by << " channel " << ch << " is " << channels[ch]
-                                      << " not " << (sums[ch] + count / 2) / count;
+                        ADD_FAILURE() << "block " << bx << "," << by << " channel " << ch << " is "
+                                      << channels[ch] << " not " << (sums[ch] + count / 2) / count;
                     }
                 }
             }

@@ -403,9 +403,10 @@ TEST_F(ConversionJobTest, LeftOutPicturesAreNamedBeforeTheEndAndChangeNothingEls
     ASSERT_EQ(Run(), JobResult::Succeeded);
     EXPECT_EQ(Composer().colours, job.settings.colours) << "the settings' colours reach composition";
     EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 5", "LeftOut 1", "EndBusy"}));
-    EXPECT_EQ(host.leftOut,
-              (std::vector<std::wstring>{
-                  L"Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."}));
+    EXPECT_EQ(
+        host.leftOut,
+        (std::vector<std::wstring>{
+            L"Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."}));
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(fs::exists(OutputFile()));
 
@@ -420,7 +421,8 @@ TEST_F(ConversionJobTest, LeftOutPicturesAreNamedBeforeTheEndAndChangeNothingEls
     EXPECT_EQ(host.messages, (std::vector<std::wstring>{L"Can not generate PDF"}));
     ASSERT_EQ(host.leftOut.size(), 3u);
     EXPECT_EQ(host.events[host.events.size() - 3], "LeftOut 3");
-    EXPECT_EQ(host.leftOut[2], L"Slide 3 was left out: it shares its page with the picture before it, which was left out.");
+    EXPECT_EQ(host.leftOut[2],
+              L"Slide 3 was left out: it shares its page with the picture before it, which was left out.");
 }
 
 TEST(LeftOutNoticeTest, PictureFoldersNameTheFileAndPresentationsTheSlide) {

@@ -117,7 +117,8 @@ struct ComposerState {
 ComposerState& Composer();
 std::unique_ptr<PDFWriter::PDF> FakeCompose(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                             int32_t pageHeight, int32_t slidesPerPage,
-                                            vellumet::PageColours colours, const vellumet::CancelToken* cancel,
+                                            vellumet::PageColours colours,
+                                            const vellumet::CancelToken* cancel,
                                             std::vector<vellumet::LeftOutPicture>* leftOut, int32_t threads);
 
 }  // namespace jobtest
