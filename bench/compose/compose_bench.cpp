@@ -277,14 +277,16 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--palette" && hasValue) {
             const std::string name = argv[++i];
             if (name != "all") {
-                const std::optional<vellumet::Palette> palette = vellumet::PaletteFromName(vellumet::FromNative(name));
+                const std::optional<vellumet::Palette> palette =
+                    vellumet::PaletteFromName(vellumet::FromNative(name));
                 if (!palette) {
                     return false;
                 }
                 options.palettes = {*palette};
             }
         } else if (arg == "--dither" && hasValue) {
-            const std::optional<vellumet::Dither> dither = vellumet::DitherFromName(vellumet::FromNative(argv[++i]));
+            const std::optional<vellumet::Dither> dither =
+                vellumet::DitherFromName(vellumet::FromNative(argv[++i]));
             if (!dither) {
                 return false;
             }
@@ -355,8 +357,8 @@ int main(int argc, char** argv) {
 
     int status = 0;
     if (options.only) {
-        const Run run =
-            ComposeOnce(pictures, options, options.palettes.front(), options.threads, work / "only.pdf", false);
+        const Run run = ComposeOnce(pictures, options, options.palettes.front(), options.threads,
+                                    work / "only.pdf", false);
         std::printf("%d pages in %.3f s (%d threads requested), %zu bytes\n", run.pages, run.seconds,
                     options.threads, run.fileBytes);
         status = run.ok ? 0 : 1;
@@ -368,7 +370,8 @@ int main(int argc, char** argv) {
             const std::string name = vellumet::ToNative(vellumet::PaletteName(palette));
             std::printf("-- palette %s%s\n", name.c_str(),
                         palette == vellumet::Palette::Gray16
-                            ? (options.dither == vellumet::Dither::Ordered ? " (ordered dithering)" : " (no dithering)")
+                            ? (options.dither == vellumet::Dither::Ordered ? " (ordered dithering)"
+                                                                           : " (no dithering)")
                             : "");
             // The thread counts take turns, so that load from elsewhere falls on both alike.
             Run one;
@@ -386,10 +389,11 @@ int main(int argc, char** argv) {
                         one.pages / one.seconds, one.seconds, one.composeSeconds, one.cpuSeconds);
             std::printf("vellumet, %d threads:  %6.2f pages/s  (%.3f s wall, composing %.3f s; %.3f s cpu)\n",
                         cores, all.pages / all.seconds, all.seconds, all.composeSeconds, all.cpuSeconds);
-            std::printf("speed-up on %d cores: %.2f (composing alone %.2f)\n", cores, one.seconds / all.seconds,
-                        one.composeSeconds / all.composeSeconds);
-            std::printf("output %zu bytes (%.1f kB a page), identical for both thread counts: %s\n", one.bytes.size(),
-                        one.bytes.size() / 1024.0 / std::max(1, one.pages), one.bytes == all.bytes ? "yes" : "NO");
+            std::printf("speed-up on %d cores: %.2f (composing alone %.2f)\n", cores,
+                        one.seconds / all.seconds, one.composeSeconds / all.composeSeconds);
+            std::printf("output %zu bytes (%.1f kB a page), identical for both thread counts: %s\n",
+                        one.bytes.size(), one.bytes.size() / 1024.0 / std::max(1, one.pages),
+                        one.bytes == all.bytes ? "yes" : "NO");
             if (one.bytes != all.bytes) {
                 status = 1;
             }
@@ -401,9 +405,11 @@ int main(int argc, char** argv) {
                     const double gmPages = static_cast<double>(files.size()) / gm;
                     std::printf("GraphicsMagick:       %6.2f pages/s  (%.3f s wall; %.3f s cpu), %ju bytes\n",
                                 gmPages, gm, gmCpu, static_cast<uintmax_t>(fs::file_size(work / "gm.pdf")));
-                    std::printf("vellumet vs GraphicsMagick, wall time: %.2f x (1 thread), %.2f x (%d threads)\n",
-                                gm / one.seconds, gm / all.seconds, cores);
-                    std::printf("vellumet vs GraphicsMagick, processor time: %.2f x\n", gmCpu / one.cpuSeconds);
+                    std::printf(
+                        "vellumet vs GraphicsMagick, wall time: %.2f x (1 thread), %.2f x (%d threads)\n",
+                        gm / one.seconds, gm / all.seconds, cores);
+                    std::printf("vellumet vs GraphicsMagick, processor time: %.2f x\n",
+                                gmCpu / one.cpuSeconds);
                 } else {
                     std::fprintf(stderr, "gm convert failed\n");
                 }
