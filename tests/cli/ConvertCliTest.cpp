@@ -180,6 +180,7 @@ TEST(ConvertCliTest, PaletteGivesGrayImagesAndTheTableDevicesStayRgb) {
         const ProcessResult run = box.Run(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const fs::path pdf = box.Root() / "out" / "pics.pdf";
+        ExpectSoundPdf(pdf, 2, 784, 1150);
         const vellumet_test::ProcessResult images =
             vellumet_test::RunShell("pdfimages -list '" + pdf.string() + "'");
         ASSERT_EQ(images.exitCode, 0);
