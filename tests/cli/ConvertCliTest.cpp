@@ -168,11 +168,13 @@ TEST(ConvertCliTest, PaletteGivesGrayImagesAndTheTableDevicesStayRgb) {
         std::vector<std::string> options;
         const char* colour;
         const char* bits;
+        int width = 784;
+        int height = 1150;
     };
-    for (const Case& c :
-         {Case{{}, "rgb", "8"}, Case{{"--palette", "gray16"}, "gray", "4"},
-          Case{{"--palette", "gray", "--dither", "none"}, "gray", "8"},
-          Case{{"-d", "Kobo Clara BW"}, "gray", "4"}, Case{{"-d", "Kobo Clara Colour"}, "rgb", "8"}}) {
+    for (const Case& c : {Case{{}, "rgb", "8"}, Case{{"--palette", "gray16"}, "gray", "4"},
+                          Case{{"--palette", "gray", "--dither", "none"}, "gray", "8"},
+                          Case{{"-d", "Kobo Clara BW"}, "gray", "4", 1072, 1448},
+                          Case{{"-d", "Kobo Clara Colour"}, "rgb", "8", 1072, 1448}}) {
         std::vector<std::string> args = c.options;
         for (const char* arg : {"-o", "out", "pics"}) {
             args.push_back(arg);
@@ -180,7 +182,7 @@ TEST(ConvertCliTest, PaletteGivesGrayImagesAndTheTableDevicesStayRgb) {
         const ProcessResult run = box.Run(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const fs::path pdf = box.Root() / "out" / "pics.pdf";
-        ExpectSoundPdf(pdf, 2, 784, 1150);
+        ExpectSoundPdf(pdf, 2, c.width, c.height);
         const vellumet_test::ProcessResult images =
             vellumet_test::RunShell("pdfimages -list '" + pdf.string() + "'");
         ASSERT_EQ(images.exitCode, 0);
