@@ -24,6 +24,8 @@ enum class OptionId {
     KeepShadow,
     TwoPerPage,
     OnePerPage,
+    Palette,
+    Dither,
     Quiet,
     ListDevices,
     Help,
@@ -47,6 +49,8 @@ constexpr OptionRule kOptions[] = {
     {OptionId::KeepShadow, 0, "keep-shadow", false},
     {OptionId::TwoPerPage, '2', "two-per-page", false},
     {OptionId::OnePerPage, '1', "one-per-page", false},
+    {OptionId::Palette, 0, "palette", true},
+    {OptionId::Dither, 0, "dither", true},
     {OptionId::Quiet, 'q', "quiet", false},
     {OptionId::ListDevices, 0, "list-devices", false},
     {OptionId::Help, 'h', "help", false},
@@ -118,6 +122,22 @@ std::string Apply(const OptionRule& rule, const std::string& value, CommandLine&
         case OptionId::OnePerPage:
             line.twoSlidesPerPage = false;
             break;
+        case OptionId::Palette: {
+            const std::optional<vellumet::Palette> palette = PaletteFromName(FromNative(value));
+            if (!palette) {
+                return "invalid palette '" + value + "': give rgb, gray or gray16";
+            }
+            line.palette = palette;
+            break;
+        }
+        case OptionId::Dither: {
+            const std::optional<vellumet::Dither> dither = DitherFromName(FromNative(value));
+            if (!dither) {
+                return "invalid dithering '" + value + "': give ordered or none";
+            }
+            line.dither = dither;
+            break;
+        }
         case OptionId::Quiet:
             line.quiet = true;
             break;
@@ -262,6 +282,13 @@ settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings
     return choice;
 }
 
+PageColours ColoursOfRun(const CommandLine& line, PageColours deviceColours) {
+    PageColours colours = deviceColours;
+    colours.palette = line.palette.value_or(colours.palette);
+    colours.dither = line.dither.value_or(colours.dither);
+    return colours;
+}
+
 std::string UsageText() {
     return "Usage: vellumet-convert [OPTIONS] INPUT...\n"
            "Turns presentations into PDF files of page pictures for an e-book reader.\n"
@@ -280,6 +307,13 @@ std::string UsageText() {
            "                           switch shadows off on every shape and all text\n"
            "  -2, --two-per-page | -1, --one-per-page\n"
            "                           two slides share a page, or one slide per page\n"
+           "      --palette rgb|gray|gray16\n"
+           "                           store pages as 24-bit colour, 256 grays or 16 grays (default: the\n"
+           "                           device's; gray16 for the gray readers of the list, rgb for the five\n"
+           "                           first devices and colour screens)\n"
+           "      --dither ordered|none\n"
+           "                           16 grays with an ordered pattern between levels, or the nearest\n"
+           "                           level only (default: the device's, usually ordered)\n"
            "  -q, --quiet              no progress display\n"
            "      --list-devices       print the devices with their page sizes and screens and exit\n"
            "  -h, --help               print this help and exit\n"

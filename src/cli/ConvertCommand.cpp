@@ -254,6 +254,7 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
     if (line_.pageSize) {
         job.settings.pageSize = line_.pageSize;
     }
+    job.settings.colours = ColoursOfRun(line_, job.settings.colours);
     job.host = &host;
     job.exporter = services_.exporter;
     job.compose = services_.compose;

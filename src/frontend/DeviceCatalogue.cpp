@@ -48,14 +48,23 @@ constexpr Reader kReaders[] = {
 
 std::vector<DeviceProfile> BuildCatalogue() {
     std::vector<DeviceProfile> devices;
-    // The table's rows were e-ink readers of 16 grey levels or sizes meant for them.
+    // The table's rows were e-ink readers of 16 grey levels or sizes meant for them; their pages
+    // stay as they always were, in rgb.
     for (const DeviceScheme& row : kDeviceSchemes) {
-        devices.push_back(
-            {row.schemeName, {row.pageWidth, row.pageHeight}, Screen::Gray16, DeviceOrigin::Specified, {}});
+        devices.push_back({row.schemeName,
+                           {row.pageWidth, row.pageHeight},
+                           Screen::Gray16,
+                           DeviceOrigin::Specified,
+                           {},
+                           PageColours{Palette::Rgb, Dither::Ordered}});
     }
     for (const Reader& reader : kReaders) {
-        devices.push_back(
-            {reader.name, {reader.width, reader.height}, reader.screen, DeviceOrigin::Catalogue, {}});
+        devices.push_back({reader.name,
+                           {reader.width, reader.height},
+                           reader.screen,
+                           DeviceOrigin::Catalogue,
+                           {},
+                           DefaultColoursFor(reader.screen)});
     }
     return devices;
 }

@@ -1,13 +1,13 @@
 #pragma once
-// One target device as the front ends know it: a name, a portrait page in pixels and a screen.
-// Later output options (palette, outline, text layer) join this record; the stored form of the
-// user's devices (UserDevices.h) carries a format number for them.
+// One target device as the front ends know it: a name, a portrait page in pixels, a screen and its
+// output options (the page colours; later ones such as outline and text layer join this record).
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/PageColours.h"
 #include "common/PixelSize.h"
 
 namespace vellumet {
@@ -32,7 +32,14 @@ struct DeviceProfile {
     // Fields of a stored entry that this version does not know, as stored ("key=value"), written
     // back unchanged.
     std::vector<std::wstring> unknownFields;
+    // How its pages are stored: DefaultColoursFor(screen) unless the user chose otherwise; always
+    // rgb for the device table's five rows.
+    PageColours colours;
 };
+
+// The page colours a screen is given by default: 16 dithered gray levels for a gray screen, rgb for
+// a colour one.
+PageColours DefaultColoursFor(Screen screen);
 
 // "gray16" or "colour": the screen's name in the stored form and in --list-devices.
 std::wstring_view ScreenName(Screen screen);

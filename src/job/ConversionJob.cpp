@@ -186,11 +186,21 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
 }
 
 int JobRun::ComposeAndSave(const PixelSize& page) {
+    std::vector<LeftOutPicture> leftOut;
     std::unique_ptr<PDFWriter::PDF> document =
-        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), cancel_);
+        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), settings_.colours, cancel_,
+                 &leftOut, 0);
     RemoveTemporaryFiles();
     if (Cancelled()) {
         return Stop();
+    }
+    if (!leftOut.empty()) {
+        std::vector<std::wstring> notices;
+        for (const LeftOutPicture& picture : leftOut) {
+            notices.push_back(
+                LeftOutNotice(picture, pictureFolder_ ? JobSource::PictureFolder : JobSource::Presentation));
+        }
+        host_.ShowLeftOut(notices);
     }
     // A document without pages means no picture could be read: there is nothing to save.
     if (!document || document->Pages().empty()) {
@@ -241,6 +251,13 @@ int JobRun::Abandon() noexcept {
 }
 
 }  // namespace
+
+std::wstring LeftOutNotice(const LeftOutPicture& picture, JobSource source) {
+    const std::wstring which = source == JobSource::PictureFolder
+                                   ? L"The picture \"" + picture.path + L"\""
+                                   : L"Slide " + std::to_wstring(picture.index + 1);
+    return which + L" was left out: " + LeftOutReasonText(picture.reason) + L".";
+}
 
 int32_t OpenDispIdFor(int versionCode) {
     if (versionCode == kOldestUsableVersion) {
