@@ -1,5 +1,6 @@
 #include "powerpoint/libreoffice/PdfRasteriser.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -358,12 +360,24 @@ bool RasterisePdf(const RasterRequest& request, const KeepGoing& keepGoing, cons
 }
 
 std::string DefaultRasteriserProgram() {
-    for (const char* candidate : {VELLUMET_RASTERISER_BUILT, VELLUMET_RASTERISER_INSTALLED}) {
-        if (::access(candidate, X_OK) == 0) {
-            return candidate;
-        }
+    // Where this code itself was loaded from: the office module, or a program linked with it.
+    Dl_info info{};
+    std::error_code error;
+    std::filesystem::path self;
+    if (::dladdr(reinterpret_cast<void*>(&DefaultRasteriserProgram), &info) != 0 &&
+        info.dli_fname != nullptr && info.dli_fname[0] == '/') {
+        self = info.dli_fname;
+    } else {
+        self = std::filesystem::read_symlink("/proc/self/exe", error);
     }
-    return {};
+    // Code that runs in the build tree takes that build's worker; installed code the worker
+    // installed with it.
+    const std::string tree = std::filesystem::path(VELLUMET_BUILD_TREE).lexically_normal().string() + "/";
+    const std::string candidate =
+        self.string().compare(0, tree.size(), tree) == 0
+            ? std::string(VELLUMET_RASTERISER_BUILT)
+            : (self.parent_path() / VELLUMET_RASTERISER_FROM_MODULE).lexically_normal().string();
+    return ::access(candidate.c_str(), X_OK) == 0 ? candidate : std::string();
 }
 
 int UsableCores() {

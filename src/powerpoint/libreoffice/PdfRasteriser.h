@@ -43,7 +43,8 @@ using PictureWritten = std::function<void(int slide)>;
 bool RasterisePdf(const RasterRequest& request, const KeepGoing& keepGoing, const PictureWritten& onPicture,
                   std::vector<std::filesystem::path>& written, std::wstring& error);
 
-// The worker program of this build's tree, else the installed one; empty when neither can be run.
+// The worker program: for code running in its build tree that build's worker, else the one
+// installed beside the office module (<libexecdir>/vellumet/); empty when it cannot be run.
 std::string DefaultRasteriserProgram();
 
 // The cores this process may run on (at least 1).
