@@ -24,6 +24,10 @@ enum class OptionId {
     KeepShadow,
     TwoPerPage,
     OnePerPage,
+    Outline,
+    NoOutline,
+    Searchable,
+    NoSearchable,
     Quiet,
     ListDevices,
     Help,
@@ -47,6 +51,10 @@ constexpr OptionRule kOptions[] = {
     {OptionId::KeepShadow, 0, "keep-shadow", false},
     {OptionId::TwoPerPage, '2', "two-per-page", false},
     {OptionId::OnePerPage, '1', "one-per-page", false},
+    {OptionId::Outline, 0, "outline", false},
+    {OptionId::NoOutline, 0, "no-outline", false},
+    {OptionId::Searchable, 0, "searchable", false},
+    {OptionId::NoSearchable, 0, "no-searchable", false},
     {OptionId::Quiet, 'q', "quiet", false},
     {OptionId::ListDevices, 0, "list-devices", false},
     {OptionId::Help, 'h', "help", false},
@@ -117,6 +125,14 @@ std::string Apply(const OptionRule& rule, const std::string& value, CommandLine&
             break;
         case OptionId::OnePerPage:
             line.twoSlidesPerPage = false;
+            break;
+        case OptionId::Outline:
+        case OptionId::NoOutline:
+            line.outline = rule.id == OptionId::Outline;
+            break;
+        case OptionId::Searchable:
+        case OptionId::NoSearchable:
+            line.searchable = rule.id == OptionId::Searchable;
             break;
         case OptionId::Quiet:
             line.quiet = true;
@@ -280,6 +296,13 @@ std::string UsageText() {
            "                           switch shadows off on every shape and all text\n"
            "  -2, --two-per-page | -1, --one-per-page\n"
            "                           two slides share a page, or one slide per page\n"
+           "      --outline | --no-outline\n"
+           "                           a bookmark per slide titled with the slide's title, and page\n"
+           "                           numbers that are the slide numbers (default: the device's; off\n"
+           "                           for the five first devices and --page-size, on for the others)\n"
+           "      --searchable | --no-searchable\n"
+           "                           the slides' words as invisible text on the pictures, to search,\n"
+           "                           select and copy (default: as for --outline)\n"
            "  -q, --quiet              no progress display\n"
            "      --list-devices       print the devices with their page sizes and screens and exit\n"
            "  -h, --help               print this help and exit\n"

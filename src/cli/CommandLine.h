@@ -35,6 +35,9 @@ struct CommandLine {
     std::optional<bool> omitBackground;
     std::optional<bool> omitShadow;
     std::optional<bool> twoSlidesPerPage;
+    // Replace the chosen device's outline and text layer choices for this run.
+    std::optional<bool> outline;
+    std::optional<bool> searchable;
     bool quiet = false;
     std::vector<std::wstring> inputs;  // in the order given
 };

@@ -1,7 +1,7 @@
 #pragma once
-// One target device as the front ends know it: a name, a portrait page in pixels and a screen.
-// Later output options (palette, outline, text layer) join this record; the stored form of the
-// user's devices (UserDevices.h) carries a format number for them.
+// One target device as the front ends know it: a name, a portrait page in pixels, a screen and its
+// output options (the outline and the text layer; a palette joins them later); the stored form of
+// the user's devices (UserDevices.h) carries a format number for them.
 
 #include <optional>
 #include <string>
@@ -32,6 +32,11 @@ struct DeviceProfile {
     // Fields of a stored entry that this version does not know, as stored ("key=value"), written
     // back unchanged.
     std::vector<std::wstring> unknownFields;
+    // An outline entry per slide with page labels, and searchable text (ConversionSettings): off for
+    // the device table's five rows, whose files stay as they always were; on for the others unless
+    // the user chose otherwise.
+    bool outline = true;
+    bool searchable = true;
 };
 
 // "gray16" or "colour": the screen's name in the stored form and in --list-devices.

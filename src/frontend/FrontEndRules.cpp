@@ -20,6 +20,10 @@ ConversionSettings JobSettingsFromChoice(const settings::SettingsChoice& choice,
     job.omitBackground = choice.omitBackground ? 1 : 0;
     job.omitShadow = choice.omitShadow ? 1 : 0;
     job.twoSlidesPerPage = choice.twoSlidesPerPage ? 1 : 0;
+    if (const DeviceProfile* device = DeviceNamedExactly(devices, choice.scheme)) {
+        job.outline = device->outline;
+        job.searchable = device->searchable;
+    }
     job.tempFolder = tempFolder;
     return job;
 }

@@ -32,6 +32,16 @@ std::vector<std::wstring_view> Split(std::wstring_view text, wchar_t separator) 
     }
 }
 
+std::optional<bool> SwitchFromName(std::wstring_view value) {
+    if (value == L"on") {
+        return true;
+    }
+    if (value == L"off") {
+        return false;
+    }
+    return std::nullopt;
+}
+
 // One record as a device, or the reason it cannot be one (then `name` is its name when that is
 // fit to show).
 struct ParsedRecord {
@@ -43,7 +53,7 @@ struct ParsedRecord {
 ParsedRecord ParseRecord(std::wstring_view record) {
     ParsedRecord parsed;
     DeviceProfile& device = parsed.device;
-    std::optional<std::wstring_view> name, width, height, screen;
+    std::optional<std::wstring_view> name, width, height, screen, outline, searchable;
     for (std::wstring_view field : Split(record, kFieldSeparator)) {
         const size_t equals = field.find(L'=');
         if (equals == std::wstring_view::npos) {
@@ -56,7 +66,9 @@ ParsedRecord ParseRecord(std::wstring_view record) {
                                                   : key == L"width"  ? &width
                                                   : key == L"height" ? &height
                                                   : key == L"screen" ? &screen
-                                                                     : nullptr;
+                                                  : key == L"outline"    ? &outline
+                                                  : key == L"searchable" ? &searchable
+                                                                         : nullptr;
         if (known == nullptr) {
             device.unknownFields.emplace_back(field);
         } else if (known->has_value()) {
@@ -98,6 +110,16 @@ ParsedRecord ParseRecord(std::wstring_view record) {
         return parsed;
     }
     device.screen = *kind;
+
+    // Lists written before these choices existed leave them on, as for the catalogue's readers.
+    const std::optional<bool> withOutline = outline ? SwitchFromName(*outline) : std::optional<bool>(true);
+    const std::optional<bool> withText = searchable ? SwitchFromName(*searchable) : std::optional<bool>(true);
+    if (!withOutline || !withText) {
+        parsed.reason = L"its outline or searchable text choice is neither on nor off";
+        return parsed;
+    }
+    device.outline = *withOutline;
+    device.searchable = *withText;
     device.origin = DeviceOrigin::User;
     return parsed;
 }
@@ -214,6 +236,10 @@ std::wstring FormatUserDevices(std::span<const DeviceProfile> devices) {
         text += L"height=" + std::to_wstring(device.page.height);
         text += kFieldSeparator;
         text += L"screen=" + std::wstring(ScreenName(device.screen));
+        text += kFieldSeparator;
+        text += std::wstring(L"outline=") + (device.outline ? L"on" : L"off");
+        text += kFieldSeparator;
+        text += std::wstring(L"searchable=") + (device.searchable ? L"on" : L"off");
         for (const std::wstring& field : device.unknownFields) {
             text += kFieldSeparator;
             text += field;

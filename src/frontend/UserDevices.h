@@ -4,7 +4,8 @@
 //
 // The stored text is a header record, "vellumet-devices=<format>", then one record per device.
 // Records are separated by U+001E, the fields of a record by tabs, and each field is "key=value":
-// name, width, height, screen ("gray16" or "colour"), in any order. Names hold no control characters
+// name, width, height, screen ("gray16" or "colour"), outline and searchable ("on" or "off"; on when
+// missing), in any order. Names hold no control characters
 // (DeviceRules.h), so nothing needs escaping. Fields of other keys are kept with their device and
 // written back, so later output options survive a round through this version.
 //

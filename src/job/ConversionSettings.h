@@ -18,6 +18,10 @@ struct ConversionSettings {
     int omitBackground = 0;     // 1: slides are exported without their master's background graphics
     int omitShadow = 0;         // 1: shadows are switched off on every shape and all text
     int twoSlidesPerPage = 0;   // 1: two slides share one page
+    // An outline entry per slide and page labels with the slide numbers; the slides' words as
+    // invisible, searchable text on the pages. Without them the file is exactly as it always was.
+    bool outline = false;
+    bool searchable = false;
     // Prefix of the job's private temporary folder (see TempFolder.h): the job creates
     // tempFolder + a unique suffix before the export and removes it before it ends.
     std::wstring tempFolder;

@@ -19,4 +19,17 @@ struct InvisibleWord {
     double length = 0;  // the distance the whole word spans along the baseline, in units
 };
 
+// A box on a page, in units from the page's top-left corner (y grows downwards).
+struct PageBox {
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+};
+
+// The word that fills `box` on a page `pageHeight` units high: its baseline runs `quarterTurns`
+// quarter turns clockwise from left-to-right (1 runs down the page, 3 up), its glyphs' ascent and
+// descent touch the box's sides across that direction, and it spans the box's extent along it.
+InvisibleWord InvisibleWordInBox(std::wstring text, const PageBox& box, int quarterTurns, double pageHeight);
+
 }  // namespace PDFWriter

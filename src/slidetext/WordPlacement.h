@@ -1,0 +1,40 @@
+#pragma once
+// Where a slide's words lie on the page that shows the slide: the slide's picture may be stacked
+// with a second one (a pair), turned a quarter to the left, fitted and centred (see
+// imaging/ComposeDocument.h and imaging/PageLayout.h); each word's box goes through the same steps.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "common/PixelSize.h"
+#include "pdfwriter/InvisibleText.h"
+#include "slidetext/SlideText.h"
+
+namespace vellumet {
+
+// How one page shows its slides.
+struct PagePicture {
+    size_t firstSlide = 0;  // the slide at the top of a pair, or the page's only slide
+    int32_t slots = 1;      // 1, or 2 for a pair (whose lower slot may be empty at the deck's end)
+    bool turned = false;    // the (pair) picture was turned a quarter to the left
+    PDFWriter::PageBox picture;  // where the picture lies on the page, in units from the top-left
+    double pageHeight = 0;
+};
+
+// The pages of a composed document whose page k shows the k-th group of `slidesPerPage` pictures:
+// `pictures` the size of every slide picture in slide order, `imageBoxes` where each page's picture
+// lies. Nothing when the page count is not the group count (a picture gave no page, so which slides
+// a page shows is unknown) or a group's first picture size is unknown (a side of 0).
+std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize> pictures,
+                                                       std::span<const PDFWriter::PageBox> imageBoxes,
+                                                       int32_t slidesPerPage, PixelSize page);
+
+// The invisible words of the slide in `slot` (0 for the top of a pair or a single slide, 1 for the
+// bottom) of a page, in the slide's order. A word's box is first cut to the slide; words whose box
+// centre lies outside the slide, and words with nothing left once characters that do not show are
+// removed, are left out.
+std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot, const PagePicture& page);
+
+}  // namespace vellumet
