@@ -17,6 +17,9 @@ struct InvisibleWord {
     double dy = 0;
     double size = 0;    // font size: the height from the glyphs' descent to their ascent, in units
     double length = 0;  // the distance the whole word spans along the baseline, in units
+    // Drawn after the word, beyond its length: a space that tells readers who find words by their
+    // spaces where the word ends, however close the next word is.
+    bool spaceAfter = false;
 };
 
 // A box on a page, in units from the page's top-left corner (y grows downwards).

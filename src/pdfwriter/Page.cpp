@@ -7,6 +7,7 @@
 #include "pdfwriter/NumberFormat.h"
 #include "pdfwriter/PDF.h"
 #include "pdfwriter/TextFont.h"
+#include "pdfwriter/Utf16Hex.h"
 
 namespace PDFWriter {
 
@@ -49,7 +50,6 @@ bool Drawable(const InvisibleWord& word) {
 }  // namespace
 
 void Page::DrawInvisibleText(std::span<const InvisibleWord> words) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     TextFont* font = nullptr;  // the document's, asked for only when a word is drawn
     double size = -1;
     double scale = -1;
@@ -88,10 +88,10 @@ void Page::DrawInvisibleText(std::span<const InvisibleWord> words) {
         }
         content.AppendText("Tm\n<");
         for (const wchar_t character : word.text) {
-            const uint16_t cid = font->CidFor(static_cast<char32_t>(character));
-            const char hex[4] = {kDigits[cid >> 12], kDigits[(cid >> 8) & 15], kDigits[(cid >> 4) & 15],
-                                 kDigits[cid & 15]};
-            content.Append(hex, 4);
+            AppendHex4(content, font->CidFor(static_cast<char32_t>(character)));
+        }
+        if (word.spaceAfter) {
+            AppendHex4(content, font->CidFor(U' '));
         }
         content.AppendText("> Tj\n");
     }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "common/WideText.h"
 #include "pdfwriter/GlyphlessTrueType.h"
 #include "pdfwriter/MemoryStream.h"
 #include "pdfwriter/NumberFormat.h"
 #include "pdfwriter/PDF.h"
+#include "pdfwriter/Utf16Hex.h"
 
 namespace PDFWriter {
 namespace {
@@ -17,13 +19,6 @@ constexpr size_t kMapBlock = 100;
 
 bool IsScalarValue(char32_t c) {
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-}
-
-void AppendHex16(MemoryStream& out, uint32_t unit) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const char hex[4] = {kDigits[(unit >> 12) & 15], kDigits[(unit >> 8) & 15], kDigits[(unit >> 4) & 15],
-                         kDigits[unit & 15]};
-    out.Append(hex, 4);
 }
 
 void AppendReference(MemoryStream& out, int32_t number) {
@@ -61,13 +56,10 @@ void WriteToUnicode(PDF& document, const std::vector<char32_t>& characters) {
         for (size_t cid = first; cid <= last; ++cid) {
             const char32_t c = characters[cid];
             map.AppendByte('<');
-            AppendHex16(map, static_cast<uint32_t>(cid));
+            AppendHex4(map, static_cast<uint16_t>(cid));
             map.AppendText("> <");
-            if (c > 0xFFFF) {
-                AppendHex16(map, 0xD800 + ((c - 0x10000) >> 10));
-                AppendHex16(map, 0xDC00 + ((c - 0x10000) & 0x3FF));
-            } else {
-                AppendHex16(map, c);
+            for (const char16_t unit : vellumet::ToUtf16(std::wstring(1, static_cast<wchar_t>(c)))) {
+                AppendHex4(map, unit);
             }
             map.AppendText(">\n");
         }

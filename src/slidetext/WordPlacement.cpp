@@ -90,6 +90,7 @@ std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t
         // The quarter turn to the left turns the word's baseline with it.
         const int turns = ((word.quarterTurns % 4) + 4 + (page.turned ? 3 : 0)) % 4;
         placed.push_back(PDFWriter::InvisibleWordInBox(std::move(text), box, turns, page.pageHeight));
+        placed.back().spaceAfter = word.spaceAfter;
     }
     return placed;
 }
