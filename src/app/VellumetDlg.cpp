@@ -398,16 +398,20 @@ void CVellumetDlg::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CVellumetDlg::dropEvent(QDropEvent* event) {
-    // The first dropped file becomes the source; the fields are shown without taking in first.
+    // The first dropped file becomes the source.
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl& url : urls) {
         if (url.isLocalFile()) {
-            fields_.sourceFile = FromQString(url.toLocalFile());
-            UpdateData(false);
+            ShowSourceFile(FromQString(url.toLocalFile()));
             break;
         }
     }
     event->acceptProposedAction();
+}
+
+void CVellumetDlg::ShowSourceFile(const std::wstring& path) {
+    fields_.sourceFile = path;
+    UpdateData(false);
 }
 
 void CVellumetDlg::OnTimer() {

@@ -68,6 +68,9 @@ public:
     // fields in the controls.
     void UpdateData(bool takeIn);
     const DialogFields& Fields() const { return fields_; }
+    // Makes `path` the source file and shows the fields without taking the controls in first, as
+    // a dropped file does.
+    void ShowSourceFile(const std::wstring& path);
 
     // True from a Convert that started a job until that job's EndBusy.
     bool JobRegistered() const { return jobRegistered_; }

@@ -15,8 +15,9 @@
 #ifndef VELLUMET_OFFICE_MODULE_FROM_BINDIR
 #error "VELLUMET_OFFICE_MODULE_FROM_BINDIR: the module's path relative to the installed programs"
 #endif
-#ifndef VELLUMET_OFFICE_MODULE_BUILT
-#error "VELLUMET_OFFICE_MODULE_BUILT: the module's path in the build tree"
+#if !defined(VELLUMET_OFFICE_MODULE_BUILT) || !defined(VELLUMET_BUILD_TREE)
+#error \
+    "VELLUMET_OFFICE_MODULE_BUILT and VELLUMET_BUILD_TREE: the module's path in the build tree, and that tree"
 #endif
 
 namespace vellumet {
@@ -30,14 +31,18 @@ std::vector<fs::path> ModuleCandidates() {
     if (chosen != nullptr && chosen[0] != '\0') {
         return {fs::path(chosen)};
     }
-    std::vector<fs::path> candidates;
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        candidates.push_back((program.parent_path() / VELLUMET_OFFICE_MODULE_FROM_BINDIR).lexically_normal());
+    if (error) {
+        return {};
     }
-    candidates.emplace_back(VELLUMET_OFFICE_MODULE_BUILT);
-    return candidates;
+    // A program that runs where it was built takes that build's module; an installed one only the
+    // module installed with it.
+    const std::string tree = fs::path(VELLUMET_BUILD_TREE).lexically_normal().string() + "/";
+    if (program.string().compare(0, tree.size(), tree) == 0) {
+        return {fs::path(VELLUMET_OFFICE_MODULE_BUILT)};
+    }
+    return {(program.parent_path() / VELLUMET_OFFICE_MODULE_FROM_BINDIR).lexically_normal()};
 }
 
 }  // namespace

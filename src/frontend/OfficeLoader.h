@@ -4,9 +4,9 @@
 // list and picture folders work without the office's libraries. When the module cannot be loaded,
 // the office counts as missing: the job shows the office's refusal, with why as the detail.
 //
-// The module is looked for, first found first: in the file named by VELLUMET_OFFICE_MODULE when it
-// is set, beside the program's installed libraries (<libdir>/vellumet/), and in the build tree the
-// program was built in. A loaded module stays loaded until the process ends.
+// The module is the file named by VELLUMET_OFFICE_MODULE when it is set; else, for a program that
+// runs in the build tree it was built in, that build's module; else the one installed beside the
+// program's libraries (<libdir>/vellumet/). A loaded module stays loaded until the process ends.
 
 #include <memory>
 #include <mutex>

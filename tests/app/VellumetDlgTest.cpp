@@ -473,6 +473,15 @@ TEST_F(VellumetDlgTest, DroppingFilesTakesTheFirstAndShowsTheFields) {
     EXPECT_EQ(output->text(), shownOutput);
 }
 
+TEST_F(VellumetDlgTest, StartingWithAFileShowsItBesideTheRememberedChoices) {
+    Store(settings::kOutputFolderPath, L"/remembered/out/");
+    auto dialog = Open();
+    dialog->ShowSourceFile(L"/talks/opened with.odp");
+
+    EXPECT_EQ(Find<QLineEdit>(*dialog, "sourceEdit")->text(), QStringLiteral("/talks/opened with.odp"));
+    EXPECT_EQ(Find<QLineEdit>(*dialog, "outputEdit")->text(), QStringLiteral("/remembered/out/"));
+}
+
 TEST_F(VellumetDlgTest, TimerTickWrapsAndRealTimerAdvances) {
     auto dialog = Open();
     auto* bar = Find<QProgressBar>(*dialog, "progressCtrl");

@@ -128,7 +128,8 @@ void WritePrivateFile(const std::filesystem::path& file, const std::string& text
 }
 
 bool DropsFromEnvironment(const char* entry) {
-    for (const char* name : {"TMPDIR=", "LC_ALL=", "LC_CTYPE=", "URE_BOOTSTRAP=", "SAL_USE_VCLPLUGIN="}) {
+    for (const char* name : {"TMPDIR=", "LC_ALL=", "LC_CTYPE=", "URE_BOOTSTRAP=", "SAL_USE_VCLPLUGIN=",
+                             "XDG_CACHE_HOME=", "GSETTINGS_BACKEND="}) {
         if (std::strncmp(entry, name, std::strlen(name)) == 0) {
             return true;
         }
@@ -237,6 +238,9 @@ bool OfficeProcess::Start(std::wstring& error) {
     }
     env.push_back("TMPDIR=" + (folder_ / "tmp").string());
     env.push_back("LC_CTYPE=C.UTF-8");
+    // Desktop caches and settings stay out of the user's home: the office may not write there.
+    env.push_back("XDG_CACHE_HOME=" + (folder_ / "tmp").string());
+    env.push_back("GSETTINGS_BACKEND=memory");
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
@@ -257,11 +261,20 @@ bool OfficeProcess::Start(std::wstring& error) {
     const ConfinementPlan plan(writable);
 
     const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    // The office's own output is dropped, unless a run is being diagnosed: then it is appended to
+    // the file VELLUMET_OFFICE_LOG names (opened here, so the office's confinement does not apply).
+    int output = -1;
+    if (const char* log = std::getenv(kOfficeLogVariable); log != nullptr && log[0] == '/') {
+        output = ::open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }
     // The child reports the confinement it reached through this pipe; exec closes it.
     int report[2] = {-1, -1};
     if (devNull < 0 || ::pipe2(report, O_CLOEXEC) != 0) {
         if (devNull >= 0) {
             ::close(devNull);
+        }
+        if (output >= 0) {
+            ::close(output);
         }
         error = L"The office cannot be started.";
         return false;
@@ -276,8 +289,8 @@ bool OfficeProcess::Start(std::wstring& error) {
             ::_exit(127);
         }
         ::dup2(devNull, 0);
-        ::dup2(devNull, 1);
-        ::dup2(devNull, 2);
+        ::dup2(output >= 0 ? output : devNull, 1);
+        ::dup2(output >= 0 ? output : devNull, 2);
         if (report[1] != 3) {
             ::dup2(report[1], 3);
         }
@@ -291,6 +304,9 @@ bool OfficeProcess::Start(std::wstring& error) {
         ::_exit(127);
     }
     ::close(devNull);
+    if (output >= 0) {
+        ::close(output);
+    }
     ::close(report[1]);
     if (pid < 0) {
         ::close(report[0]);

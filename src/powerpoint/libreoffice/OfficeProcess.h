@@ -29,6 +29,10 @@
 
 namespace powerpoint {
 
+// Environment variable naming a file (an absolute path) that the office's own output is appended to,
+// for diagnosing a run; without it the output is dropped.
+inline constexpr char kOfficeLogVariable[] = "VELLUMET_OFFICE_LOG";
+
 // A file URL of an absolute path, every byte outside the unreserved set percent-encoded.
 std::string FileUrl(const std::string& absolutePath);
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "OfficeTestSupport.h"
@@ -11,6 +12,7 @@
 #include "common/WideText.h"
 #include "powerpoint/DispatchIds.h"
 #include "powerpoint/SlideExport.h"
+#include "powerpoint/libreoffice/OfficeProcess.h"
 
 namespace powerpoint::test {
 namespace {
@@ -67,6 +69,36 @@ TEST_F(OfficeLifetime, AnOfficeThatNeverAnswersIsKilledWithItsWholeGroup) {
         EXPECT_FALSE(ProcessAlive(pid)) << pid;
     }
     ExpectNoTraces(server);
+}
+
+TEST_F(OfficeLifetime, TheOfficesOwnOutputIsKeptOnlyWhileARunIsDiagnosed) {
+    const std::filesystem::path script = root_ / "talking-office";
+    std::ofstream(script) << "#!/bin/sh\necho on standard output\necho on standard error >&2\nexit 3\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    LibreOfficeOptions options = Options();
+    options.officeBinary = script.string();
+    const std::filesystem::path log = root_ / "office.log";
+
+    ::setenv(kOfficeLogVariable, log.c_str(), 1);
+    {
+        LibreOfficeServer server(options);
+        AutomationHolder application(server.CreateObject(kApplicationProgId));
+        EXPECT_FALSE(application);
+        EXPECT_NE(server.LastError().find(L"exit code 3"), std::wstring::npos)
+            << vellumet::ToNative(server.LastError());
+        ExpectNoTraces(server);
+    }
+    ::unsetenv(kOfficeLogVariable);
+    std::ifstream in(log);
+    const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "on standard output\non standard error\n");
+
+    // Without the variable nothing is kept anywhere.
+    std::filesystem::remove(log);
+    LibreOfficeServer quiet(options);
+    AutomationHolder none(quiet.CreateObject(kApplicationProgId));
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(std::filesystem::exists(log));
 }
 
 TEST_F(OfficeLifetime, AProgramThatIsNoOfficeFailsTheStart) {
