@@ -34,6 +34,35 @@ bool Shows(wchar_t c) {
     return !(c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFE || c == 0xFFFF);
 }
 
+// True when `next` goes on with `word`'s line: the same direction, its middle across the line
+// within half the lower word's height of `word`'s, and it starts further along the line. Readers
+// join such words when nothing separates them, as they joined them on the slide (a footnote mark
+// after its word); words on different lines stay apart.
+bool ContinuesLine(const SlideWord& word, const SlideWord& next) {
+    if (next.quarterTurns != word.quarterTurns) {
+        return false;
+    }
+    const bool across = word.quarterTurns % 2 == 0;  // the line runs across the slide
+    const auto middle = [across](const SlideBox& b) {
+        return across ? (b.top + b.bottom) / 2 : (b.left + b.right) / 2;
+    };
+    const auto height = [across](const SlideBox& b) { return across ? b.bottom - b.top : b.right - b.left; };
+    const auto start = [&](const SlideBox& b) {
+        switch (word.quarterTurns) {
+            case 1:
+                return b.top;
+            case 2:
+                return -b.right;
+            case 3:
+                return -b.bottom;
+            default:
+                return b.left;
+        }
+    };
+    return std::abs(middle(next.box) - middle(word.box)) <= std::min(height(word.box), height(next.box)) / 2 &&
+           start(next.box) > start(word.box);
+}
+
 }  // namespace
 
 std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize> pictures,
@@ -71,7 +100,8 @@ std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize
 std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot, const PagePicture& page) {
     std::vector<PDFWriter::InvisibleWord> placed;
     placed.reserve(slide.words.size());
-    for (const SlideWord& word : slide.words) {
+    for (size_t i = 0; i < slide.words.size(); ++i) {
+        const SlideWord& word = slide.words[i];
         const SlideBox& b = word.box;
         const double centreU = (b.left + b.right) / 2;
         const double centreV = (b.top + b.bottom) / 2;
@@ -90,7 +120,8 @@ std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t
         // The quarter turn to the left turns the word's baseline with it.
         const int turns = ((word.quarterTurns % 4) + 4 + (page.turned ? 3 : 0)) % 4;
         placed.push_back(PDFWriter::InvisibleWordInBox(std::move(text), box, turns, page.pageHeight));
-        placed.back().spaceAfter = word.spaceAfter;
+        placed.back().spaceAfter =
+            word.spaceAfter || i + 1 == slide.words.size() || !ContinuesLine(word, slide.words[i + 1]);
     }
     return placed;
 }

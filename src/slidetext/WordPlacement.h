@@ -34,7 +34,8 @@ std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize
 // The invisible words of the slide in `slot` (0 for the top of a pair or a single slide, 1 for the
 // bottom) of a page, in the slide's order. A word's box is first cut to the slide; words whose box
 // centre lies outside the slide, and words with nothing left once characters that do not show are
-// removed, are left out.
+// removed, are left out. A word is followed by a space when it was on the slide, and when the next
+// word does not go on with its line, so readers split the words as the slide's reader did.
 std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot, const PagePicture& page);
 
 }  // namespace vellumet

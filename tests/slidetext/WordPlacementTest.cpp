@@ -3,6 +3,8 @@
 
 #include "slidetext/WordPlacement.h"
 
+#include "common/WideText.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -109,6 +111,27 @@ TEST(WordPlacement, WordsOutsideTheSlideOrWithoutVisibleCharactersAreLeftOut) {
     EXPECT_EQ(words[1].text, L"ab");
     EXPECT_EQ(words[2].text, L"\x05D0\x05D1");
     EXPECT_DOUBLE_EQ(words[2].length, 200);
+}
+
+TEST(WordPlacement, WordsEndWithASpaceUnlessTheNextGoesOnWithTheirLine) {
+    const auto pages = Pages({{400, 300}}, {{0, 0, 400, 300}}, 1, {400, 300});
+    SlideText slide;
+    slide.words = {
+        {L"box", {0.40, 0.50, 0.45, 0.55}, 0, false},  // a footnote mark follows, raised a little
+        {L"1", {0.45, 0.49, 0.46, 0.54}, 0, false},
+        {L"ab", {0.10, 0.10, 0.15, 0.15}, 0, false},  // a smaller word lower down, just after it
+        {L"c", {0.15, 0.14, 0.17, 0.18}, 0, false},
+        {L"end", {0.50, 0.10, 0.60, 0.15}, 0, false},  // the next starts a line further left
+        {L"next", {0.10, 0.20, 0.20, 0.25}, 0, true},
+        {L"down", {0.30, 0.20, 0.40, 0.25}, 1, false},  // another direction
+        {L"last", {0.50, 0.20, 0.60, 0.25}, 0, false},
+    };
+    const auto words = PlaceWords(slide, 0, pages[0]);
+    ASSERT_EQ(words.size(), 8u);
+    const bool expected[] = {false, true, true, true, true, true, true, true};
+    for (size_t i = 0; i < words.size(); ++i) {
+        EXPECT_EQ(words[i].spaceAfter, expected[i]) << vellumet::ToNative(words[i].text);
+    }
 }
 
 TEST(WordPlacement, PagesThatCannotBeMatchedToTheirSlidesGiveNothing) {

@@ -73,6 +73,17 @@ std::vector<PdfWord> PdfWords(const std::filesystem::path& pdf) {
     return words;
 }
 
+std::vector<std::pair<double, double>> PdfPageSizes(const std::filesystem::path& pdf) {
+    const ProcessResult result = RunShell("pdftotext -bbox " + Quote(pdf) + " - 2>/dev/null");
+    static const std::regex kPage(R"re(<page width="([0-9.]+)" height="([0-9.]+)">)re");
+    std::vector<std::pair<double, double>> sizes;
+    for (auto it = std::sregex_iterator(result.out.begin(), result.out.end(), kPage); it != std::sregex_iterator();
+         ++it) {
+        sizes.emplace_back(std::stod((*it)[1].str()), std::stod((*it)[2].str()));
+    }
+    return sizes;
+}
+
 std::vector<std::string> PdfTextWords(const std::filesystem::path& pdf) {
     const ProcessResult result = RunShell("pdftotext " + Quote(pdf) + " - 2>/dev/null");
     std::vector<std::string> words;

@@ -21,6 +21,9 @@ struct PdfWord {
 
 std::vector<PdfWord> PdfWords(const std::filesystem::path& pdf);
 
+// Each page's width and height in units, as `pdftotext -bbox` reports them.
+std::vector<std::pair<double, double>> PdfPageSizes(const std::filesystem::path& pdf);
+
 // The words of plain `pdftotext` output (split at white space), in order.
 std::vector<std::string> PdfTextWords(const std::filesystem::path& pdf);
 
