@@ -148,9 +148,16 @@ void ComposeFile(const uint8_t* data, size_t size) {
     }
     const std::vector<std::wstring> pictures{vellumet::FromNative(path), vellumet::FromNative(path),
                                              vellumet::FromNative(path)};
+    // One page per picture in rgb, pairs in 16 grays: both palettes' encoders see every input.
     for (int32_t perPage : {1, 2}) {
-        std::unique_ptr<PDFWriter::PDF> document = ComposeDocument(pictures, 60, 80, perPage, nullptr, 1);
+        const vellumet::PageColours colours{perPage == 1 ? vellumet::Palette::Rgb : vellumet::Palette::Gray16,
+                                            vellumet::Dither::Ordered};
+        std::vector<vellumet::LeftOutPicture> leftOut;
+        std::unique_ptr<PDFWriter::PDF> document =
+            ComposeDocument(pictures, 60, 80, perPage, colours, nullptr, &leftOut, 1);
         Require(document != nullptr, "a valid request gives a document");
+        Require(document->Pages().size() + leftOut.size() >= (perPage == 1 ? 3u : 2u),
+                "every picture gives a page or is named as left out");
         for (const auto& image : document->Images()) {
             Require(image->x >= 0 && image->y >= 0 && image->x + image->width <= 60 &&
                         image->y + image->height <= 80,

@@ -1,8 +1,11 @@
-// Page composition benchmark: pages per second for a folder of slide pictures, with one thread and
-// with every core, against GraphicsMagick doing the same page work (turn, fit, zlib-compressed PDF).
+// Page composition benchmark: pages per second and file size for a folder of slide pictures, in
+// each palette (rgb, gray, gray16), with one thread and with every core, against GraphicsMagick doing
+// the same page work (turn, fit, the palette's colours, zlib-compressed PDF; for gray16
+// "-colorspace Gray -colors 16").
 //
 //   compose_bench [--pictures DIR] [--count N] [--photo-every N] [--page WxH] [--per-page 1|2]
-//                 [--repeat R] [--threads N] [--only] [--no-gm] [--keep DIR]
+//                 [--repeat R] [--threads N] [--palette rgb|gray|gray16|all] [--dither ordered|none]
+//                 [--only] [--no-gm] [--keep DIR]
 //
 // Without --pictures, N synthetic slides of 1045 x 784 (text-like shapes, gradients, a photo-like
 // area on every slide, or with --photo-every N on every N-th; saved as RGBA PNG like the office
@@ -26,11 +29,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/PageColours.h"
 #include "common/WideText.h"
 #include "imaging/ComposeDocument.h"
 #include "pdfwriter/PDF.h"
@@ -52,6 +57,9 @@ struct Options {
     bool only = false;
     bool gm = true;
     std::string keep;
+    std::vector<vellumet::Palette> palettes{vellumet::Palette::Rgb, vellumet::Palette::Gray,
+                                            vellumet::Palette::Gray16};
+    vellumet::Dither dither = vellumet::Dither::Ordered;
 };
 
 // A slide that compresses like a real one: flat and gradient areas, many small sharp shapes, and a
@@ -157,13 +165,14 @@ struct Run {
 };
 
 // Composes, finishes and saves the document once; the whole page work the conversion does.
-Run ComposeOnce(const std::vector<std::wstring>& pictures, const Options& options, int threads,
-                const fs::path& output, bool keepBytes = true) {
+Run ComposeOnce(const std::vector<std::wstring>& pictures, const Options& options, vellumet::Palette palette,
+                int threads, const fs::path& output, bool keepBytes = true) {
     Run run;
     const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<PDFWriter::PDF> document =
-        ComposeDocument(pictures, options.pageWidth, options.pageHeight, options.perPage, nullptr, threads);
+        ComposeDocument(pictures, options.pageWidth, options.pageHeight, options.perPage,
+                        vellumet::PageColours{palette, options.dither}, nullptr, nullptr, threads);
     if (!document) {
         return run;
     }
@@ -202,9 +211,10 @@ std::string Quote(const std::string& text) {
     return quoted;
 }
 
-// GraphicsMagick doing the same page work: turn, fit to the page, one zlib-compressed PDF.
+// GraphicsMagick doing the same page work: turn, fit to the page, the palette's colours, one
+// zlib-compressed PDF.
 double RunGraphicsMagick(const std::vector<std::string>& pictures, const Options& options,
-                         const fs::path& output, bool& ok, double& cpuSeconds) {
+                         vellumet::Palette palette, const fs::path& output, bool& ok, double& cpuSeconds) {
     std::string command = "gm convert";
     for (const std::string& picture : pictures) {
         command += ' ';
@@ -214,6 +224,11 @@ double RunGraphicsMagick(const std::vector<std::string>& pictures, const Options
     command += std::to_string(options.pageWidth);
     command += 'x';
     command += std::to_string(options.pageHeight);
+    if (palette == vellumet::Palette::Gray) {
+        command += " -colorspace Gray";
+    } else if (palette == vellumet::Palette::Gray16) {
+        command += " -colorspace Gray -colors 16";
+    }
     command += " -compress zip ";
     command += Quote(output.string());
     double best = 0;
@@ -259,6 +274,23 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             options.photoEvery = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--threads" && hasValue) {
             options.threads = std::atoi(argv[++i]);
+        } else if (arg == "--palette" && hasValue) {
+            const std::string name = argv[++i];
+            if (name != "all") {
+                const std::optional<vellumet::Palette> palette =
+                    vellumet::PaletteFromName(vellumet::FromNative(name));
+                if (!palette) {
+                    return false;
+                }
+                options.palettes = {*palette};
+            }
+        } else if (arg == "--dither" && hasValue) {
+            const std::optional<vellumet::Dither> dither =
+                vellumet::DitherFromName(vellumet::FromNative(argv[++i]));
+            if (!dither) {
+                return false;
+            }
+            options.dither = *dither;
         } else if (arg == "--keep" && hasValue) {
             options.keep = argv[++i];
         } else if (arg == "--only") {
@@ -280,7 +312,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: compose_bench [--pictures DIR] [--count N] [--photo-every N] [--page WxH] "
                      "[--per-page 1|2] "
-                     "[--repeat R] [--threads N] [--only] [--no-gm] [--keep DIR]\n");
+                     "[--repeat R] [--threads N] [--palette rgb|gray|gray16|all] [--dither ordered|none] "
+                     "[--only] [--no-gm] [--keep DIR]\n");
         return 2;
     }
 
@@ -324,7 +357,8 @@ int main(int argc, char** argv) {
 
     int status = 0;
     if (options.only) {
-        const Run run = ComposeOnce(pictures, options, options.threads, work / "only.pdf", false);
+        const Run run = ComposeOnce(pictures, options, options.palettes.front(), options.threads,
+                                    work / "only.pdf", false);
         std::printf("%d pages in %.3f s (%d threads requested), %zu bytes\n", run.pages, run.seconds,
                     options.threads, run.fileBytes);
         status = run.ok ? 0 : 1;
@@ -332,24 +366,33 @@ int main(int argc, char** argv) {
         const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         std::printf("%zu pictures, page %d x %d, %d per page, %d cores, best of %d\n", pictures.size(),
                     options.pageWidth, options.pageHeight, options.perPage, cores, options.repeat);
-        // The thread counts take turns, so that load from elsewhere falls on both alike.
-        Run one;
-        Run all;
-        for (int i = 0; i < options.repeat; ++i) {
-            KeepBest(one, ComposeOnce(pictures, options, 1, work / "one.pdf"), i == 0);
-            KeepBest(all, ComposeOnce(pictures, options, 0, work / "all.pdf"), i == 0);
-        }
-        if (!one.ok || !all.ok) {
-            std::fprintf(stderr, "composition failed\n");
-            status = 1;
-        } else {
+        for (const vellumet::Palette palette : options.palettes) {
+            const std::string name = vellumet::ToNative(vellumet::PaletteName(palette));
+            std::printf("-- palette %s%s\n", name.c_str(),
+                        palette == vellumet::Palette::Gray16
+                            ? (options.dither == vellumet::Dither::Ordered ? " (ordered dithering)"
+                                                                           : " (no dithering)")
+                            : "");
+            // The thread counts take turns, so that load from elsewhere falls on both alike.
+            Run one;
+            Run all;
+            for (int i = 0; i < options.repeat; ++i) {
+                KeepBest(one, ComposeOnce(pictures, options, palette, 1, work / "one.pdf"), i == 0);
+                KeepBest(all, ComposeOnce(pictures, options, palette, 0, work / "all.pdf"), i == 0);
+            }
+            if (!one.ok || !all.ok) {
+                std::fprintf(stderr, "composition failed\n");
+                status = 1;
+                continue;
+            }
             std::printf("vellumet, 1 thread:   %6.2f pages/s  (%.3f s wall, composing %.3f s; %.3f s cpu)\n",
                         one.pages / one.seconds, one.seconds, one.composeSeconds, one.cpuSeconds);
             std::printf("vellumet, %d threads:  %6.2f pages/s  (%.3f s wall, composing %.3f s; %.3f s cpu)\n",
                         cores, all.pages / all.seconds, all.seconds, all.composeSeconds, all.cpuSeconds);
             std::printf("speed-up on %d cores: %.2f (composing alone %.2f)\n", cores,
                         one.seconds / all.seconds, one.composeSeconds / all.composeSeconds);
-            std::printf("output %zu bytes, identical for both thread counts: %s\n", one.bytes.size(),
+            std::printf("output %zu bytes (%.1f kB a page), identical for both thread counts: %s\n",
+                        one.bytes.size(), one.bytes.size() / 1024.0 / std::max(1, one.pages),
                         one.bytes == all.bytes ? "yes" : "NO");
             if (one.bytes != all.bytes) {
                 status = 1;
@@ -357,7 +400,7 @@ int main(int argc, char** argv) {
             if (options.gm && options.perPage == 1) {
                 bool ok = false;
                 double gmCpu = 0;
-                const double gm = RunGraphicsMagick(files, options, work / "gm.pdf", ok, gmCpu);
+                const double gm = RunGraphicsMagick(files, options, palette, work / "gm.pdf", ok, gmCpu);
                 if (ok) {
                     const double gmPages = static_cast<double>(files.size()) / gm;
                     std::printf("GraphicsMagick:       %6.2f pages/s  (%.3f s wall; %.3f s cpu), %ju bytes\n",

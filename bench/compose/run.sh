@@ -1,7 +1,8 @@
 #!/bin/sh
-# Builds the composition benchmark in the release preset's folder and runs it: pages per second
-# with one thread and with every core, GraphicsMagick on the same pictures, and the peak memory of
-# each (GNU time). Extra arguments go to compose_bench (for example --pictures DIR).
+# Builds the composition benchmark in the release preset's folder and runs it: pages per second and
+# bytes in each palette (rgb, gray, gray16) with one thread and with every core, GraphicsMagick on
+# the same pictures and palettes, and the peak memory of each (GNU time). Extra arguments go to
+# compose_bench (for example --pictures DIR, --palette gray16).
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -25,6 +26,7 @@ if [ -x /usr/bin/time ]; then
     echo "peak memory, vellumet 1 thread:   $(peak "$bench" "$@" --only --threads 1) kB"
     echo "peak memory, vellumet all cores:  $(peak "$bench" "$@" --only --threads 0) kB"
     out=$(mktemp "${TMPDIR:-/tmp}/compose-gm-XXXXXX.pdf")
+    echo "peak memory, vellumet gray16:     $(peak "$bench" "$@" --only --threads 0 --palette gray16) kB"
     echo "peak memory, GraphicsMagick:      $(peak gm convert "$dir"/*.png -rotate 270 -resize 784x1150 -compress zip "$out") kB"
     echo "PDF sizes: $(ls -l "$out" | awk '{print $5}') bytes (GraphicsMagick)"
     rm -f "$out"

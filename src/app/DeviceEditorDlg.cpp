@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/DialogUnits.h"
 #include "common/WideText.h"
@@ -28,6 +29,37 @@ QString ToQString(std::wstring_view text) {
 
 QString ScreenText(Screen screen) {
     return screen == Screen::Colour ? QStringLiteral("Colour") : QStringLiteral("Gray, 16 levels");
+}
+
+// The palettes and dithering choices in the order of their combo boxes.
+constexpr Palette kPalettes[] = {Palette::Rgb, Palette::Gray, Palette::Gray16};
+constexpr Dither kDithers[] = {Dither::Ordered, Dither::None};
+
+QString PaletteText(Palette palette) {
+    switch (palette) {
+        case Palette::Gray:
+            return QStringLiteral("Gray, 256 levels");
+        case Palette::Gray16:
+            return QStringLiteral("Gray, 16 levels (smallest files)");
+        case Palette::Rgb:
+            break;
+    }
+    return QStringLiteral("Colour (24-bit)");
+}
+
+QString DitherText(Dither dither) {
+    return dither == Dither::None ? QStringLiteral("None (nearest level)")
+                                  : QStringLiteral("Ordered pattern");
+}
+
+template <typename T, size_t N>
+int IndexOf(const T (&choices)[N], T value) {
+    for (size_t i = 0; i < N; ++i) {
+        if (choices[i] == value) {
+            return static_cast<int>(i);
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -63,7 +95,7 @@ void DeviceEditorDlg::BuildControls() {
     deviceTree_->setUniformRowHeights(true);
     deviceTree_->setSelectionMode(QAbstractItemView::SingleSelection);
     deviceTree_->setHeaderLabels({QStringLiteral("Device"), QStringLiteral("Page (pixels)"),
-                                  QStringLiteral("Screen"), QStringLiteral("Kind")});
+                                  QStringLiteral("Screen"), QStringLiteral("Pages"), QStringLiteral("Kind")});
     deviceTree_->setMinimumSize(du.X(300), du.Y(150));
     layout->addWidget(deviceTree_);
 
@@ -96,6 +128,19 @@ void DeviceEditorDlg::BuildControls() {
     screenCombo_->addItem(ScreenText(Screen::Gray16));
     screenCombo_->addItem(ScreenText(Screen::Colour));
     fields->addRow(QStringLiteral("&Screen:"), screenCombo_);
+
+    paletteCombo_ = new QComboBox(this);
+    paletteCombo_->setObjectName(QStringLiteral("paletteCombo"));
+    for (const Palette palette : kPalettes) {
+        paletteCombo_->addItem(PaletteText(palette));
+    }
+    fields->addRow(QStringLiteral("Pa&lette:"), paletteCombo_);
+    ditherCombo_ = new QComboBox(this);
+    ditherCombo_->setObjectName(QStringLiteral("ditherCombo"));
+    for (const Dither dither : kDithers) {
+        ditherCombo_->addItem(DitherText(dither));
+    }
+    fields->addRow(QStringLiteral("&Dithering:"), ditherCombo_);
     layout->addLayout(fields);
 
     auto* buttons = new QHBoxLayout;
@@ -125,6 +170,13 @@ void DeviceEditorDlg::BuildControls() {
     layout->addWidget(box);
 
     connect(deviceTree_, &QTreeWidget::itemSelectionChanged, this, &DeviceEditorDlg::OnSelectionChanged);
+    // A screen chosen by the user brings its default colours; the dithering only matters for 16 levels.
+    connect(screenCombo_, &QComboBox::activated, this, [this](int index) {
+        ShowColours(DefaultColoursFor(index == 1 ? Screen::Colour : Screen::Gray16));
+    });
+    connect(paletteCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        ditherCombo_->setEnabled(index >= 0 && kPalettes[index] == Palette::Gray16);
+    });
     connect(addButton_, &QPushButton::clicked, this, &DeviceEditorDlg::OnAdd);
     connect(updateButton_, &QPushButton::clicked, this, &DeviceEditorDlg::OnUpdate);
     connect(removeButton_, &QPushButton::clicked, this, &DeviceEditorDlg::OnRemove);
@@ -140,8 +192,9 @@ void DeviceEditorDlg::ShowList(int row) {
         item->setText(0, ToQString(device.name));
         item->setText(1, QStringLiteral("%1 x %2").arg(device.page.width).arg(device.page.height));
         item->setText(2, ScreenText(device.screen));
+        item->setText(3, QString::fromStdString(ToNative(PaletteName(device.colours.palette))));
         item->setText(
-            3, device.origin == DeviceOrigin::User ? QStringLiteral("Yours") : QStringLiteral("Built in"));
+            4, device.origin == DeviceOrigin::User ? QStringLiteral("Yours") : QStringLiteral("Built in"));
     }
     for (int column = 0; column < deviceTree_->columnCount(); ++column) {
         deviceTree_->resizeColumnToContents(column);
@@ -174,6 +227,13 @@ void DeviceEditorDlg::OnSelectionChanged() {
     widthSpin_->setValue(device.page.width);
     heightSpin_->setValue(device.page.height);
     screenCombo_->setCurrentIndex(device.screen == Screen::Colour ? 1 : 0);
+    ShowColours(device.colours);
+}
+
+void DeviceEditorDlg::ShowColours(PageColours colours) {
+    paletteCombo_->setCurrentIndex(IndexOf(kPalettes, colours.palette));
+    ditherCombo_->setCurrentIndex(IndexOf(kDithers, colours.dither));
+    ditherCombo_->setEnabled(colours.palette == Palette::Gray16);
 }
 
 DeviceProfile DeviceEditorDlg::FieldsDevice() const {
@@ -182,6 +242,8 @@ DeviceProfile DeviceEditorDlg::FieldsDevice() const {
     device.name = FromNative(nameEdit_->text().trimmed().toStdString());
     device.page = {widthSpin_->value(), heightSpin_->value()};
     device.screen = screenCombo_->currentIndex() == 1 ? Screen::Colour : Screen::Gray16;
+    device.colours.palette = kPalettes[std::clamp(paletteCombo_->currentIndex(), 0, 2)];
+    device.colours.dither = kDithers[std::clamp(ditherCombo_->currentIndex(), 0, 1)];
     return device;
 }
 

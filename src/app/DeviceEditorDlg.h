@@ -1,6 +1,7 @@
 #pragma once
 // The device editor behind the main dialog's "&Edit...": the device list (the catalogue, then the
-// user's own devices) and a device's name, page width and height and screen. The user adds devices
+// user's own devices) and a device's name, page width and height, screen and page colours (palette
+// and dithering; choosing a screen sets its default palette). The user adds devices
 // (any entry serves as a starting point), changes and removes their own; built-in entries cannot be
 // changed or removed. OK writes the user's devices to the store and closes; Cancel drops the edits.
 // Refused edits and a failed save are explained in the dialog itself; notices from reading the
@@ -42,6 +43,7 @@ private:
     // Shows the list again and selects `row` (none when out of range).
     void ShowList(int row);
     void OnSelectionChanged();
+    void ShowColours(PageColours colours);
     void OnAdd();
     void OnUpdate();
     void OnRemove();
@@ -61,6 +63,8 @@ private:
     QSpinBox* widthSpin_ = nullptr;
     QSpinBox* heightSpin_ = nullptr;
     QComboBox* screenCombo_ = nullptr;
+    QComboBox* paletteCombo_ = nullptr;
+    QComboBox* ditherCombo_ = nullptr;
     QPushButton* addButton_ = nullptr;
     QPushButton* updateButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;

@@ -45,7 +45,7 @@ std::wstring DeviceEdits::Add(const DeviceProfile& device) {
         }
     }
     std::vector<DeviceProfile> candidate = all_;
-    DeviceProfile added{device.name, device.page, device.screen, DeviceOrigin::User, {}};
+    DeviceProfile added{device.name, device.page, device.screen, DeviceOrigin::User, {}, device.colours};
     candidate.push_back(std::move(added));
     return Accept(std::move(candidate));
 }
@@ -67,6 +67,7 @@ std::wstring DeviceEdits::Change(size_t index, const DeviceProfile& device) {
     changed.name = device.name;
     changed.page = device.page;
     changed.screen = device.screen;
+    changed.colours = device.colours;
     return Accept(std::move(candidate));
 }
 

@@ -27,7 +27,7 @@ public:
     bool CanChange(size_t index) const;
 
     // Each returns the reason for refusing the edit, or the empty text once it is made. `device`
-    // gives the name, page and screen; its origin is ignored.
+    // gives the name, page, screen and page colours; its origin is ignored.
     std::wstring Add(const DeviceProfile& device);
     std::wstring Change(size_t index, const DeviceProfile& device);
     std::wstring Remove(size_t index);

@@ -34,6 +34,14 @@ void QtDialogPrompts::ShowError(QWidget* owner, const QString& text, const QStri
     box.exec();
 }
 
+void QtDialogPrompts::ShowWarning(QWidget* owner, const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Warning, Caption(), text, QMessageBox::Ok, owner);
+    if (!detail.isEmpty()) {
+        box.setDetailedText(detail);
+    }
+    box.exec();
+}
+
 bool QtDialogPrompts::AskYesNo(QWidget* owner, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, Caption(), text, QMessageBox::Yes | QMessageBox::No, owner);
     // Enter must not answer Yes: that would cancel work the user may have wanted to keep.

@@ -21,6 +21,9 @@ public:
     // A message with the caption "Vellumet", the error icon and an OK button, owned by `owner`;
     // returns once dismissed. `detail`, when not empty, is the message's detailed text (why).
     virtual void ShowError(QWidget* owner, const QString& text, const QString& detail = {}) = 0;
+    // A warning with the caption "Vellumet", the warning icon and an OK button; returns once
+    // dismissed. `detail` as for ShowError.
+    virtual void ShowWarning(QWidget* owner, const QString& text, const QString& detail = {}) = 0;
     // A question with the caption "Vellumet" and Yes and No buttons, No the default; true for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
     // The file-open chooser for presentations, starting on `initial`; the chosen full path, or
@@ -39,6 +42,7 @@ public:
 class QtDialogPrompts : public DialogPrompts {
 public:
     void ShowError(QWidget* owner, const QString& text, const QString& detail = {}) override;
+    void ShowWarning(QWidget* owner, const QString& text, const QString& detail = {}) override;
     bool AskYesNo(QWidget* owner, const QString& text) override;
     QString OpenPresentation(QWidget* owner, const QString& initial) override;
     int BrowseForFolder(QWidget* owner, const std::wstring& initial, std::wstring* result) override;

@@ -269,6 +269,7 @@ void CVellumetDlg::OnOK() {
 
     tempDir_ = MakeTempFolderName();
     cancel_ = std::make_unique<CancelToken>();
+    leftOut_.clear();
     job_ = ConversionJob{JobSettingsFromFields(fields_, devices_, tempDir_), this, services_.exporter,
                          services_.compose};
 
@@ -452,7 +453,31 @@ void CVellumetDlg::EndBusy() {
             QApplication::restoreOverrideCursor();
             waitCursor_ = false;
         }
+        // After the job has let go of the dialog, so that the warning never holds the job up.
+        if (!leftOut_.empty()) {
+            QMetaObject::invokeMethod(
+                this, [this] { ShowLeftOutWarning(); }, Qt::QueuedConnection);
+        }
     });
+}
+
+void CVellumetDlg::ShowLeftOut(const std::vector<std::wstring>& notices) {
+    RunOnGuiThread([this, &notices] { leftOut_ = notices; });
+}
+
+void CVellumetDlg::ShowLeftOutWarning() {
+    if (leftOut_.empty()) {
+        return;
+    }
+    QStringList lines;
+    for (const std::wstring& notice : leftOut_) {
+        lines.append(ToQString(notice));
+    }
+    leftOut_.clear();
+    const QString text =
+        lines.size() == 1 ? QStringLiteral("One slide picture was left out of the PDF.")
+                          : QStringLiteral("%1 slide pictures were left out of the PDF.").arg(lines.size());
+    prompts_->ShowWarning(this, text, lines.join(QLatin1Char('\n')));
 }
 
 void CVellumetDlg::ShowMessage(const std::wstring& text, const std::wstring& detail) {

@@ -59,6 +59,8 @@ public:
     void BeginBusy() override;
     void EndBusy() override;
     void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
+    // Kept until the run has ended, then shown as one warning (ShowLeftOutWarning).
+    void ShowLeftOut(const std::vector<std::wstring>& notices) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t position) override;
     void SetProgressStep(int32_t step) override;
@@ -114,6 +116,8 @@ private:
     void JoinEndedJob();
     // The job's thread has returned: join it, and return to idle if the job never called EndBusy.
     void OnJobThreadEnded();
+    // Shows the pictures the last run left out, if any, and forgets them.
+    void ShowLeftOutWarning();
 
     DialogServices services_;
     std::unique_ptr<DialogPrompts> ownPrompts_;
@@ -131,6 +135,7 @@ private:
     bool jobRegistered_ = false;
     ConversionJob job_;
     std::unique_ptr<CancelToken> cancel_;
+    std::vector<std::wstring> leftOut_;  // notices of the running job, shown after it
     bool waitCursor_ = false;
     bool centred_ = false;
 

@@ -24,6 +24,8 @@ enum class OptionId {
     KeepShadow,
     TwoPerPage,
     OnePerPage,
+    Palette,
+    Dither,
     Outline,
     NoOutline,
     Searchable,
@@ -51,6 +53,8 @@ constexpr OptionRule kOptions[] = {
     {OptionId::KeepShadow, 0, "keep-shadow", false},
     {OptionId::TwoPerPage, '2', "two-per-page", false},
     {OptionId::OnePerPage, '1', "one-per-page", false},
+    {OptionId::Palette, 0, "palette", true},
+    {OptionId::Dither, 0, "dither", true},
     {OptionId::Outline, 0, "outline", false},
     {OptionId::NoOutline, 0, "no-outline", false},
     {OptionId::Searchable, 0, "searchable", false},
@@ -126,6 +130,22 @@ std::string Apply(const OptionRule& rule, const std::string& value, CommandLine&
         case OptionId::OnePerPage:
             line.twoSlidesPerPage = false;
             break;
+        case OptionId::Palette: {
+            const std::optional<vellumet::Palette> palette = PaletteFromName(FromNative(value));
+            if (!palette) {
+                return "invalid palette '" + value + "': give rgb, gray or gray16";
+            }
+            line.palette = palette;
+            break;
+        }
+        case OptionId::Dither: {
+            const std::optional<vellumet::Dither> dither = DitherFromName(FromNative(value));
+            if (!dither) {
+                return "invalid dithering '" + value + "': give ordered or none";
+            }
+            line.dither = dither;
+            break;
+        }
         case OptionId::Outline:
         case OptionId::NoOutline:
             line.outline = rule.id == OptionId::Outline;
@@ -278,6 +298,13 @@ settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings
     return choice;
 }
 
+PageColours ColoursOfRun(const CommandLine& line, PageColours deviceColours) {
+    PageColours colours = deviceColours;
+    colours.palette = line.palette.value_or(colours.palette);
+    colours.dither = line.dither.value_or(colours.dither);
+    return colours;
+}
+
 std::string UsageText() {
     return "Usage: vellumet-convert [OPTIONS] INPUT...\n"
            "Turns presentations into PDF files of page pictures for an e-book reader.\n"
@@ -303,6 +330,13 @@ std::string UsageText() {
            "      --searchable | --no-searchable\n"
            "                           the slides' words as invisible text on the pictures, to search,\n"
            "                           select and copy (default: as for --outline)\n"
+           "      --palette rgb|gray|gray16\n"
+           "                           store pages as 24-bit colour, 256 grays or 16 grays (default: the\n"
+           "                           device's; gray16 for the gray readers of the list, rgb for the five\n"
+           "                           first devices and colour screens)\n"
+           "      --dither ordered|none\n"
+           "                           16 grays with an ordered pattern between levels, or the nearest\n"
+           "                           level only (default: the device's, usually ordered)\n"
            "  -q, --quiet              no progress display\n"
            "      --list-devices       print the devices with their page sizes and screens and exit\n"
            "  -h, --help               print this help and exit\n"

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/PageColours.h"
 #include "common/PixelSize.h"
 #include "frontend/DeviceProfile.h"
 #include "settings/SettingsTable.h"
@@ -38,6 +39,9 @@ struct CommandLine {
     // Replace the chosen device's outline and text layer choices for this run.
     std::optional<bool> outline;
     std::optional<bool> searchable;
+    // Replace the chosen device's page colours for this run.
+    std::optional<Palette> palette;
+    std::optional<Dither> dither;
     bool quiet = false;
     std::vector<std::wstring> inputs;  // in the order given
 };
@@ -64,6 +68,10 @@ bool ResolveDevice(CommandLine& line, std::span<const DeviceProfile> devices, st
 // the dialog. With a page size given, the scheme is empty.
 settings::SettingsChoice ApplyRemembered(const CommandLine& line, const settings::SettingsChoice& remembered,
                                          std::span<const DeviceProfile> devices);
+
+// The page colours of one run: the chosen device's (`deviceColours`), with --palette and --dither
+// replacing its palette and its dithering.
+PageColours ColoursOfRun(const CommandLine& line, PageColours deviceColours);
 
 // True when some choice still has to come from the remembered settings.
 bool NeedsRemembered(const CommandLine& line);

@@ -75,6 +75,19 @@ void TerminalHost::ShowMessage(const std::wstring& text, const std::wstring& det
     std::fflush(err_);
 }
 
+void TerminalHost::ShowLeftOut(const std::vector<std::wstring>& notices) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ClearBar();
+    for (const std::wstring& notice : notices) {
+        const std::string line = ToNative(notice) + "\n";
+        std::fwrite(line.data(), 1, line.size(), err_);
+    }
+    std::fflush(err_);
+    if (busy_ && showBar_) {
+        DrawBar();
+    }
+}
+
 int32_t TerminalHost::ProgressPosition() {
     std::lock_guard<std::mutex> lock(mutex_);
     return position_;

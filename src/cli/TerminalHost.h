@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/CancelToken.h"
 #include "job/ConversionHost.h"
@@ -30,6 +31,8 @@ public:
     void BeginBusy() override;
     void EndBusy() override;
     void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
+    // Each notice on a line of its own, at once.
+    void ShowLeftOut(const std::vector<std::wstring>& notices) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t position) override;
     void SetProgressStep(int32_t step) override;

@@ -11,16 +11,6 @@
 #include "frontend/OfficeLoader.h"
 #include "imaging/ComposeDocument.h"
 
-namespace {
-
-std::unique_ptr<PDFWriter::PDF> Compose(const std::vector<std::wstring>& pictures, int32_t pageWidth,
-                                        int32_t pageHeight, int32_t slidesPerPage,
-                                        const vellumet::CancelToken* cancel) {
-    return ComposeDocument(pictures, pageWidth, pageHeight, slidesPerPage, cancel);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     using namespace vellumet::cli;
     vellumet::PrepareProcess();
@@ -30,7 +20,7 @@ int main(int argc, char** argv) {
     vellumet::OfficeLoader office;
     CommandServices services;
     services.exporter = &office;
-    services.compose = Compose;
+    services.compose = &ComposeDocument;
     services.cancel = &signals.Token();
     services.armCancellation = [&signals] { signals.ArmCancellation(); };
     services.errIsTerminal = ::isatty(STDERR_FILENO) == 1;

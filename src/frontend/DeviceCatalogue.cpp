@@ -48,15 +48,27 @@ constexpr Reader kReaders[] = {
 
 std::vector<DeviceProfile> BuildCatalogue() {
     std::vector<DeviceProfile> devices;
-    // The table's rows were e-ink readers of 16 grey levels or sizes meant for them; their files
-    // stay as they always were, without outline or text.
+    // The table's rows were e-ink readers of 16 grey levels or sizes meant for them; their pages
+    // stay as they always were, in rgb, without outline or text.
     for (const DeviceScheme& row : kDeviceSchemes) {
-        devices.push_back({row.schemeName, {row.pageWidth, row.pageHeight}, Screen::Gray16, DeviceOrigin::Specified,
-                           {}, false, false});
+        devices.push_back({row.schemeName,
+                           {row.pageWidth, row.pageHeight},
+                           Screen::Gray16,
+                           DeviceOrigin::Specified,
+                           {},
+                           PageColours{Palette::Rgb, Dither::Ordered},
+                           false,
+                           false});
     }
     for (const Reader& reader : kReaders) {
-        devices.push_back(
-            {reader.name, {reader.width, reader.height}, reader.screen, DeviceOrigin::Catalogue, {}, true, true});
+        devices.push_back({reader.name,
+                           {reader.width, reader.height},
+                           reader.screen,
+                           DeviceOrigin::Catalogue,
+                           {},
+                           DefaultColoursFor(reader.screen),
+                           true,
+                           true});
     }
     return devices;
 }

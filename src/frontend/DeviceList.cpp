@@ -111,6 +111,15 @@ std::optional<PixelSize> PageSizeFor(std::span<const DeviceProfile> devices, std
     return device->page;
 }
 
+PageColours ColoursFor(std::span<const DeviceProfile> devices, std::wstring_view name) {
+    for (const DeviceProfile& device : devices) {
+        if (device.name == name) {
+            return device.colours;
+        }
+    }
+    return PageColours{};
+}
+
 std::wstring CheckNamesSelectThemselves(std::span<const DeviceProfile> devices) {
     for (size_t later = 1; later < devices.size(); ++later) {
         const std::wstring& name = devices[later].name;

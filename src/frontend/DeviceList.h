@@ -38,6 +38,10 @@ const DeviceProfile* DeviceNamedExactly(std::span<const DeviceProfile> devices, 
 // its table itself (so those keep their exact behaviour).
 std::optional<PixelSize> PageSizeFor(std::span<const DeviceProfile> devices, std::wstring_view name);
 
+// The page colours the job is given for the device named exactly `name`: the device's own; rgb for
+// an unknown name (and so for a page size given instead of a device).
+PageColours ColoursFor(std::span<const DeviceProfile> devices, std::wstring_view name);
+
 // Every name must select its own entry: no entry may begin (letter case ignored) with the name of a
 // later one, and no two names may be equal. Returns the first breach as a sentence for the user,
 // or the empty text.

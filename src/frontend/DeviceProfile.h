@@ -1,13 +1,13 @@
 #pragma once
 // One target device as the front ends know it: a name, a portrait page in pixels, a screen and its
-// output options (the outline and the text layer; a palette joins them later); the stored form of
-// the user's devices (UserDevices.h) carries a format number for them.
+// output options (the page colours, the outline and the text layer).
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/PageColours.h"
 #include "common/PixelSize.h"
 
 namespace vellumet {
@@ -32,12 +32,19 @@ struct DeviceProfile {
     // Fields of a stored entry that this version does not know, as stored ("key=value"), written
     // back unchanged.
     std::vector<std::wstring> unknownFields;
+    // How its pages are stored: DefaultColoursFor(screen) unless the user chose otherwise; always
+    // rgb for the device table's five rows.
+    PageColours colours;
     // An outline entry per slide with page labels, and searchable text (ConversionSettings): off for
     // the device table's five rows, whose files stay as they always were; on for the others unless
     // the user chose otherwise.
     bool outline = true;
     bool searchable = true;
 };
+
+// The page colours a screen is given by default: 16 dithered gray levels for a gray screen, rgb for
+// a colour one.
+PageColours DefaultColoursFor(Screen screen);
 
 // "gray16" or "colour": the screen's name in the stored form and in --list-devices.
 std::wstring_view ScreenName(Screen screen);

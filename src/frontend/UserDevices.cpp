@@ -50,10 +50,12 @@ struct ParsedRecord {
     std::wstring name;
 };
 
-ParsedRecord ParseRecord(std::wstring_view record) {
+// Reads one record. In a list of a newer format (`newer`), a palette or dithering this version does
+// not know gives the screen's default instead of skipping the entry: such a list is never written.
+ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
     ParsedRecord parsed;
     DeviceProfile& device = parsed.device;
-    std::optional<std::wstring_view> name, width, height, screen, outline, searchable;
+    std::optional<std::wstring_view> name, width, height, screen, palette, dither, outline, searchable;
     for (std::wstring_view field : Split(record, kFieldSeparator)) {
         const size_t equals = field.find(L'=');
         if (equals == std::wstring_view::npos) {
@@ -62,10 +64,12 @@ ParsedRecord ParseRecord(std::wstring_view record) {
         }
         const std::wstring_view key = field.substr(0, equals);
         const std::wstring_view value = field.substr(equals + 1);
-        std::optional<std::wstring_view>* known = key == L"name"     ? &name
-                                                  : key == L"width"  ? &width
-                                                  : key == L"height" ? &height
-                                                  : key == L"screen" ? &screen
+        std::optional<std::wstring_view>* known = key == L"name"         ? &name
+                                                  : key == L"width"      ? &width
+                                                  : key == L"height"     ? &height
+                                                  : key == L"screen"     ? &screen
+                                                  : key == L"palette"    ? &palette
+                                                  : key == L"dither"     ? &dither
                                                   : key == L"outline"    ? &outline
                                                   : key == L"searchable" ? &searchable
                                                                          : nullptr;
@@ -110,16 +114,34 @@ ParsedRecord ParseRecord(std::wstring_view record) {
         return parsed;
     }
     device.screen = *kind;
+    device.colours = DefaultColoursFor(*kind);
+    if (palette) {
+        const std::optional<Palette> stored = PaletteFromName(*palette);
+        if (!stored && !newer) {
+            parsed.reason = L"its palette is unknown";
+            return parsed;
+        }
+        device.colours.palette = stored.value_or(device.colours.palette);
+    }
+    if (dither) {
+        const std::optional<Dither> stored = DitherFromName(*dither);
+        if (!stored && !newer) {
+            parsed.reason = L"its dithering is unknown";
+            return parsed;
+        }
+        device.colours.dither = stored.value_or(device.colours.dither);
+    }
 
-    // Lists written before these choices existed leave them on, as for the catalogue's readers.
+    // Lists written before these choices existed leave them on, as for the catalogue's readers;
+    // so does a value this version does not know in a list of a newer format.
     const std::optional<bool> withOutline = outline ? SwitchFromName(*outline) : std::optional<bool>(true);
     const std::optional<bool> withText = searchable ? SwitchFromName(*searchable) : std::optional<bool>(true);
-    if (!withOutline || !withText) {
+    if ((!withOutline || !withText) && !newer) {
         parsed.reason = L"its outline or searchable text choice is neither on nor off";
         return parsed;
     }
-    device.outline = *withOutline;
-    device.searchable = *withText;
+    device.outline = withOutline.value_or(true);
+    device.searchable = withText.value_or(true);
     device.origin = DeviceOrigin::User;
     return parsed;
 }
@@ -205,7 +227,7 @@ UserDevices ParseUserDevices(std::wstring_view text) {
         if (records[i].empty()) {
             continue;
         }
-        ParsedRecord parsed = ParseRecord(records[i]);
+        ParsedRecord parsed = ParseRecord(records[i], list.newerFormat);
         if (parsed.reason.empty()) {
             taken.push_back(parsed.device);
             parsed.reason = CheckNamesSelectThemselves(taken);
@@ -236,6 +258,10 @@ std::wstring FormatUserDevices(std::span<const DeviceProfile> devices) {
         text += L"height=" + std::to_wstring(device.page.height);
         text += kFieldSeparator;
         text += L"screen=" + std::wstring(ScreenName(device.screen));
+        text += kFieldSeparator;
+        text += L"palette=" + std::wstring(PaletteName(device.colours.palette));
+        text += kFieldSeparator;
+        text += L"dither=" + std::wstring(DitherName(device.colours.dither));
         text += kFieldSeparator;
         text += std::wstring(L"outline=") + (device.outline ? L"on" : L"off");
         text += kFieldSeparator;

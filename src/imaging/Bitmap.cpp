@@ -23,6 +23,7 @@
 #include "common/WideText.h"
 #include "imaging/Flatten.h"
 #include "imaging/PngDecoder.h"
+#include "imaging/PngReducedDecoder.h"
 
 namespace imaging {
 
@@ -127,13 +128,15 @@ QImage FlattenToBgr(const QImage& image, bool turn) {
     return turned.isNull() || turned.format() == kFormat ? turned : FlattenToBgr(turned, false);
 }
 
-std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::TurnDecision& turn) {
+std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::TurnDecision& turn,
+                                           vellumet::LeftOutReason& why) {
     QImageReader reader(device);
     reader.setAutoTransform(false);
     reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes / (1024 * 1024)));
     // The header's size is checked before any pixel is decoded; a format that declares no size
     // is held to the allocation limit alone.
     if (reader.supportsOption(QImageIOHandler::Size) && !DecodedSizeAllowed(reader.size())) {
+        why = reader.size().isValid() ? vellumet::LeftOutReason::TooLarge : vellumet::LeftOutReason::Damaged;
         return nullptr;
     }
     // The reader reuses a buffer of the right size and format instead of allocating a new one.
@@ -147,14 +150,37 @@ std::unique_ptr<Bitmap::Pixels> DecodeFrom(QIODevice* device, const Bitmap::Turn
             pixels.reset();
         }
     }
+    if (!pixels) {
+        why =
+            read && !decoded.isNull() ? vellumet::LeftOutReason::TooLarge : vellumet::LeftOutReason::Damaged;
+    }
     TrimScratchImage(decoded);
     return pixels;
 }
 
-// Decodes a picture held in memory: the fast PNG decoder first, Qt's readers for everything it
-// declines or finds damaged.
+// A PNG picture over the decode limits, decoded at a reduced size and turned when `turn` says so;
+// null when its image data is damaged or memory is short.
+std::unique_ptr<Bitmap::Pixels> DecodeReduced(const PngReducedDecoder& png,
+                                              const Bitmap::TurnDecision& turn) {
+    QImage image(png.Width(), png.Height(), kFormat);
+    if (image.isNull() || !png.Decode(image.bits(), image.bytesPerLine())) {
+        return nullptr;
+    }
+    if (turn && turn(image.width(), image.height())) {
+        image = FlattenToBgr(image, true);
+        if (image.isNull()) {
+            return nullptr;
+        }
+    }
+    auto pixels = std::make_unique<Bitmap::Pixels>();
+    pixels->image = std::move(image);
+    return pixels;
+}
+
+// Decodes a picture held in memory: the fast PNG decoder first, then the reduced-size decoder for
+// PNG pictures over the limits, Qt's readers for everything they decline or find damaged.
 std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
-                                            const Bitmap::TurnDecision& turn) {
+                                            const Bitmap::TurnDecision& turn, vellumet::LeftOutReason& why) {
     PngDecoder png;
     if (png.Parse(data, size)) {
         const int w = png.Width();
@@ -171,6 +197,14 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
             return pixels;
         }
     }
+    if (PngReducedDecoder reduced; reduced.Parse(data, size)) {
+        std::unique_ptr<Bitmap::Pixels> pixels = DecodeReduced(reduced, turn);
+        if (!pixels) {
+            why = vellumet::LeftOutReason::Damaged;
+        }
+        return pixels;
+    }
+    why = vellumet::LeftOutReason::Damaged;
     if (size > static_cast<size_t>(std::numeric_limits<qsizetype>::max()) ||
         (vellumet::HasPngSignature(data, size) && !PngDecoder::ChunksFitInFile(data, size))) {
         return nullptr;
@@ -181,7 +215,7 @@ std::unique_ptr<Bitmap::Pixels> DecodeBytes(const uint8_t* data, size_t size,
     if (!buffer.open(QIODevice::ReadOnly)) {
         return nullptr;
     }
-    return DecodeFrom(&buffer, turn);
+    return DecodeFrom(&buffer, turn, why);
 }
 
 // Picture files are read whole; larger ones than this are refused (a picture within the decode
@@ -239,7 +273,11 @@ Bitmap::Bitmap(std::unique_ptr<Pixels> pixels) : pixels_(std::move(pixels)) {}
 
 Bitmap::~Bitmap() = default;
 
-std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecision& turn) {
+std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecision& turn,
+                                     vellumet::LeftOutReason* why) {
+    vellumet::LeftOutReason ignored = vellumet::LeftOutReason::Damaged;
+    vellumet::LeftOutReason& reason = why != nullptr ? *why : ignored;
+    reason = vellumet::LeftOutReason::Unreadable;
     // Opened by its bytes, so that any file name works, whatever its encoding.
     const std::string native = vellumet::ToNative(path);
     const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -253,6 +291,7 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecisio
     }
     if (info.st_size > kMaxPictureFile) {
         ::close(fd);
+        reason = vellumet::LeftOutReason::TooLarge;
         return nullptr;
     }
     // Read whole, so that the picture's structure can be checked before any decoder allocates.
@@ -262,7 +301,7 @@ std::unique_ptr<Bitmap> Bitmap::Load(const std::wstring& path, const TurnDecisio
     ::close(fd);
     std::unique_ptr<Pixels> pixels;
     if (read) {
-        pixels = DecodeBytes(bytes, *read, turn);
+        pixels = DecodeBytes(bytes, *read, turn, reason);
     }
     fileBytes.Trim();
     if (!pixels) {
@@ -275,7 +314,8 @@ std::unique_ptr<Bitmap> Bitmap::Decode(const uint8_t* data, size_t size) {
     if (data == nullptr || size == 0) {
         return nullptr;
     }
-    auto pixels = DecodeBytes(data, size, {});
+    vellumet::LeftOutReason ignored = vellumet::LeftOutReason::Damaged;
+    auto pixels = DecodeBytes(data, size, {}, ignored);
     if (!pixels) {
         return nullptr;
     }

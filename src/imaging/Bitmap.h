@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "common/LeftOutPicture.h"
 #include "pdfwriter/ImageObject.h"
 #include "pdfwriter/PixelSource.h"
 
@@ -42,11 +43,14 @@ public:
     // Asked with a decoded picture's width and height: true to have it loaded turned.
     using TurnDecision = std::function<bool(int32_t width, int32_t height)>;
 
-    // Decodes the picture file at `path`. Returns null when the file cannot be opened or decoded,
-    // or when its header declares a side above PDFWriter::kMaxImageSide or more than
-    // kMaxDecodeBytes of pixels (checked before any pixel is decoded). When `turn` answers true,
-    // the bitmap comes out as RotateQuarter would leave it, made in the same pass.
-    static std::unique_ptr<Bitmap> Load(const std::wstring& path, const TurnDecision& turn = {});
+    // Decodes the picture file at `path`. A PNG picture whose header declares a side above
+    // PDFWriter::kMaxImageSide or more than kMaxDecodeBytes of pixels is decoded at a reduced size
+    // (PngReducedDecoder.h); any other picture over those limits (checked before any pixel is
+    // decoded) is refused. Returns null, with the reason in `*why` when `why` is given, when the
+    // file cannot be read, decoded or reduced. When `turn` answers true (asked with the size
+    // decoded), the bitmap comes out as RotateQuarter would leave it.
+    static std::unique_ptr<Bitmap> Load(const std::wstring& path, const TurnDecision& turn = {},
+                                        vellumet::LeftOutReason* why = nullptr);
     // The same for a picture file held in memory (size bytes at data).
     static std::unique_ptr<Bitmap> Decode(const uint8_t* data, size_t size);
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "imaging/Bitmap.h"
+#include "imaging/GrayPage.h"
 #include "imaging/PageLayout.h"
 #include "pdfwriter/ImageObject.h"
 #include "pdfwriter/Page.h"
@@ -28,7 +29,8 @@ struct PageResult {
     Outcome outcome = Outcome::NoPage;
     std::unique_ptr<PDFWriter::ImageObject> image;  // encoded, not yet registered
     imaging::Fit fit;
-    bool done = false;  // set by the worker that made it
+    std::vector<vellumet::LeftOutPicture> leftOut;  // the group's pictures that gave no page
+    bool done = false;                              // set by the worker that made it
 };
 
 // The fixed inputs of one composition; shared read-only by every worker.
@@ -37,7 +39,9 @@ struct Job {
     int32_t pageWidth;
     int32_t pageHeight;
     int32_t slidesPerPage;
+    vellumet::PageColours colours;
     const vellumet::CancelToken* cancel;
+    std::vector<vellumet::LeftOutPicture>* leftOut;  // filled on the calling thread only
 
     size_t GroupCount() const {
         return (pictures.size() + static_cast<size_t>(slidesPerPage) - 1) /
@@ -46,33 +50,83 @@ struct Job {
     bool Cancelled() const { return cancel != nullptr && cancel->IsCancelled(); }
 };
 
+void NoteLeftOut(PageResult& result, const Job& job, size_t i, vellumet::LeftOutReason reason) {
+    result.leftOut.push_back({i, job.pictures[i], reason});
+}
+
+// Notes every picture of the group from picture i on as left out: the first for `reason`, the
+// others (the second of a pair) for their partner.
+void NoteGroupLeftOut(PageResult& result, const Job& job, size_t i, vellumet::LeftOutReason reason) {
+    NoteLeftOut(result, job, i, reason);
+    for (size_t k = i + 1; k < i + static_cast<size_t>(job.slidesPerPage) && k < job.pictures.size(); ++k) {
+        const bool noted =
+            std::any_of(result.leftOut.begin(), result.leftOut.end(),
+                        [k](const vellumet::LeftOutPicture& picture) { return picture.index == k; });
+        if (!noted) {
+            NoteLeftOut(result, job, k, vellumet::LeftOutReason::PartnerLeftOut);
+        }
+    }
+}
+
 // The pair picture for pictures i and i + 1 (if any): w1 x 2*h1, the first picture on top, the
 // second stretched below it, the grey rule along the lower half's top row. Null when the first
-// picture cannot be decoded or the pair cannot be created.
-std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i) {
-    std::unique_ptr<Bitmap> first = Bitmap::Load(job.pictures[i]);
+// picture cannot be decoded or the pair cannot be created (with the reason in `why`); a second
+// picture that cannot be decoded is noted in `result`.
+std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i, PageResult& result,
+                                        vellumet::LeftOutReason& why) {
+    std::unique_ptr<Bitmap> first = Bitmap::Load(job.pictures[i], {}, &why);
     if (!first) {
         return nullptr;
     }
     const int32_t w1 = first->Width();
     const int32_t h1 = first->Height();
     if (!imaging::BitmapSizeAllowed(w1, int64_t{h1} * 2)) {
+        why = vellumet::LeftOutReason::TooLarge;
         return nullptr;
     }
     std::unique_ptr<Bitmap> pair = Bitmap::Create(w1, h1 * 2);
     if (!pair) {
+        why = vellumet::LeftOutReason::TooLarge;
         return nullptr;
     }
     pair->DrawPicture(*first, 0, 0, w1, h1);
     first.reset();
     if (i + 1 < job.pictures.size()) {
         // An undecodable second picture leaves the lower half white.
-        if (std::unique_ptr<Bitmap> second = Bitmap::Load(job.pictures[i + 1])) {
+        vellumet::LeftOutReason secondWhy = vellumet::LeftOutReason::Damaged;
+        if (std::unique_ptr<Bitmap> second = Bitmap::Load(job.pictures[i + 1], {}, &secondWhy)) {
             pair->DrawPicture(*second, 0, h1, w1, h1);
+        } else {
+            NoteLeftOut(result, job, i + 1, secondWhy);
         }
     }
     pair->DrawLine(0, h1, w1, h1, kRuleColour, kRuleWidth);
     return pair;
+}
+
+// The page picture's image object in the job's colours. For a pair, the rule is set again as a
+// solid line where scaling put it: along the middle row, or the middle column of a turned pair.
+std::unique_ptr<PDFWriter::ImageObject> EncodePicture(const Job& job, Bitmap& picture, bool pair,
+                                                      bool turned) {
+    const int32_t w = picture.Width();
+    const int32_t h = picture.Height();
+    if (job.colours.palette == vellumet::Palette::Rgb) {
+        return std::make_unique<PDFWriter::ImageObject>(&picture, L"PNG", w, h);
+    }
+    std::unique_ptr<imaging::GrayPage> gray = imaging::GrayPage::Convert(picture, job.colours);
+    if (!gray) {
+        return nullptr;
+    }
+    if (pair) {
+        const uint8_t rule =
+            imaging::Luminance((kRuleColour >> 16) & 0xFF, (kRuleColour >> 8) & 0xFF, kRuleColour & 0xFF);
+        if (turned) {
+            gray->SetColumn(w / 2, rule);
+        } else {
+            gray->SetRow(h / 2, rule);
+        }
+    }
+    return std::make_unique<PDFWriter::ImageObject>(gray.get(), L"PNG", w, h, gray->Samples());
 }
 
 // Turns, fits, scales and encodes the page picture of one group. Everything here is local to the
@@ -84,34 +138,47 @@ PageResult EncodeGroup(const Job& job, size_t group) {
         return imaging::NeedsQuarterTurn(w, h, job.pageWidth, job.pageHeight);
     };
     std::unique_ptr<Bitmap> picture;
+    vellumet::LeftOutReason why = vellumet::LeftOutReason::Damaged;
+    bool turned = false;
     if (job.slidesPerPage == 2) {
-        picture = MakePairPicture(job, i);
+        picture = MakePairPicture(job, i, result, why);
         if (picture && needsTurn(picture->Width(), picture->Height())) {
             picture->RotateQuarter();
+            turned = true;
         }
     } else {
         // A single slide is decoded already turned, in one pass.
-        picture = Bitmap::Load(job.pictures[i], needsTurn);
+        picture = Bitmap::Load(job.pictures[i], needsTurn, &why);
     }
     if (!picture) {
+        NoteGroupLeftOut(result, job, i, why);
         return result;
     }
     const imaging::Fit fit =
         imaging::FitToPage(picture->Width(), picture->Height(), job.pageWidth, job.pageHeight);
     // An image object holds at most kMaxImageSide a side; a larger fit (a page larger than that)
     // gets no page rather than an empty image.
-    if (fit.width < 1 || fit.height < 1 || fit.width > PDFWriter::kMaxImageSide ||
-        fit.height > PDFWriter::kMaxImageSide) {
+    if (fit.width < 1 || fit.height < 1) {
+        NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::CannotFit);
+        return result;
+    }
+    if (fit.width > PDFWriter::kMaxImageSide || fit.height > PDFWriter::kMaxImageSide) {
+        NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::TooLarge);
         return result;
     }
     if (picture->Width() != fit.width || picture->Height() != fit.height) {
         picture = picture->Scaled(fit.width, fit.height);
         if (!picture) {
+            NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::TooLarge);
             return result;
         }
     }
 
-    result.image = std::make_unique<PDFWriter::ImageObject>(picture.get(), L"PNG", fit.width, fit.height);
+    result.image = EncodePicture(job, *picture, job.slidesPerPage == 2, turned);
+    if (!result.image) {
+        NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::TooLarge);
+        return result;
+    }
     result.fit = fit;
     result.outcome = PageResult::Outcome::Page;
     return result;
@@ -143,6 +210,11 @@ void AddPage(PDFWriter::PDF& document, const Job& job, PageResult& result) {
 
 // Adds one group's result; false when the composition must end without a document.
 bool Consume(PDFWriter::PDF& document, const Job& job, PageResult& result) {
+    if (job.leftOut != nullptr) {
+        std::stable_sort(result.leftOut.begin(), result.leftOut.end(),
+                         [](const auto& a, const auto& b) { return a.index < b.index; });
+        job.leftOut->insert(job.leftOut->end(), result.leftOut.begin(), result.leftOut.end());
+    }
     switch (result.outcome) {
         case PageResult::Outcome::OutOfMemory:
             return false;
@@ -313,10 +385,20 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
 std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                                 int32_t pageHeight, int32_t slidesPerPage,
                                                 const vellumet::CancelToken* cancel, int32_t threads) {
+    return ComposeDocument(pictures, pageWidth, pageHeight, slidesPerPage, vellumet::PageColours{}, cancel,
+                           nullptr, threads);
+}
+
+std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                                int32_t pageHeight, int32_t slidesPerPage,
+                                                vellumet::PageColours colours,
+                                                const vellumet::CancelToken* cancel,
+                                                std::vector<vellumet::LeftOutPicture>* leftOut,
+                                                int32_t threads) {
     if (pictures.empty() || pageWidth < 1 || pageHeight < 1 || (slidesPerPage != 1 && slidesPerPage != 2)) {
         return nullptr;
     }
-    const Job job{pictures, pageWidth, pageHeight, slidesPerPage, cancel};
+    const Job job{pictures, pageWidth, pageHeight, slidesPerPage, colours, cancel, leftOut};
     try {
         auto document = std::make_unique<PDFWriter::PDF>();
         const int32_t workers = ResolveThreadCount(threads, job.GroupCount());

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/CancelToken.h"
+#include "common/LeftOutPicture.h"
+#include "common/PageColours.h"
 #include "pdfwriter/PDF.h"
 
 // Returns the new document (owned by the caller; not yet finished), or null for an empty list, a
@@ -25,3 +27,15 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
 std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                                 int32_t pageHeight, int32_t slidesPerPage,
                                                 const vellumet::CancelToken* cancel, int32_t threads);
+
+// The same, with the page pictures stored in `colours` (the overloads above store them as rgb) and
+// the pictures that gave no page, or no lower half of a pair, appended to `*leftOut` (when given)
+// in list order, each with its reason; the second picture of a pair whose first is left out is
+// left out with LeftOutReason::PartnerLeftOut. A pair's rule stays a solid line of one level in the
+// gray palettes.
+std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>& pictures, int32_t pageWidth,
+                                                int32_t pageHeight, int32_t slidesPerPage,
+                                                vellumet::PageColours colours,
+                                                const vellumet::CancelToken* cancel,
+                                                std::vector<vellumet::LeftOutPicture>* leftOut,
+                                                int32_t threads = 0);

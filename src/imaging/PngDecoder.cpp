@@ -12,42 +12,17 @@
 #include "imaging/Bitmap.h"
 #include "imaging/Flatten.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "imaging/PngFile.h"
+#include "imaging/PngFilters.h"
 
 namespace imaging {
 
 namespace {
 
+using png_filters::UndoFilter;
 using vellumet::PngChunk;
 using vellumet::PngChunkWalker;
 using vellumet::ReadBigEndian32;
-
-constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
-
-// Chunk types are four ASCII letters.
-bool IsValidType(const uint8_t* type) {
-    for (int i = 0; i < 4; ++i) {
-        const uint8_t letter = type[i] & static_cast<uint8_t>(~0x20U);
-        if (letter < 'A' || letter > 'Z') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Bit 5 of the first letter clear: a chunk a decoder must understand.
-bool IsCritical(const uint8_t* type) {
-    return (type[0] & 0x20) == 0;
-}
-
-bool CrcMatches(const PngChunk& chunk) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // Chunk lengths are at most 2^31 - 1, which uInt holds.
-    crc = crc32(crc, chunk.type, static_cast<uInt>(chunk.length) + 4);
-    return static_cast<uint32_t>(crc) == ReadBigEndian32(chunk.data + chunk.length);
-}
 
 struct DecompressorDeleter {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
@@ -57,140 +32,6 @@ libdeflate_decompressor* ThreadDecompressor() {
     thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
         libdeflate_alloc_decompressor());
     return decompressor.get();
-}
-
-// --- Row filters (PNG filter method 0), undone in place. `prev` is the row above, already undone
-// (zeros above the first row); `n` bytes per row; Bpp bytes per pixel.
-
-template <int Bpp>
-void UndoSub(uint8_t* row, size_t n) {
-    for (size_t i = Bpp; i < n; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + row[i - Bpp]);
-    }
-}
-
-void UndoUp(uint8_t* row, const uint8_t* prev, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-    }
-}
-
-#if defined(__SSE2__)
-
-// One pixel of Bpp (3 or 4) bytes in the low bytes of a register, without reading past it.
-template <int Bpp>
-inline __m128i LoadPixel(const uint8_t* p) {
-    uint32_t v = 0;
-    if constexpr (Bpp == 4) {
-        std::memcpy(&v, p, 4);
-    } else {
-        // Put together in registers: a 3-byte copy through memory stalls the following load.
-        v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
-    }
-    return _mm_cvtsi32_si128(static_cast<int>(v));
-}
-
-template <int Bpp>
-inline void StorePixel(uint8_t* p, __m128i v) {
-    const auto bits = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
-    std::memcpy(p, &bits, Bpp);
-}
-
-template <int Bpp>
-void UndoAverage(uint8_t* row, const uint8_t* prev, size_t n) {
-    const __m128i one = _mm_set1_epi8(1);
-    __m128i a = _mm_setzero_si128();
-    for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-        const __m128i b = LoadPixel<Bpp>(prev + i);
-        // floor((a + b) / 2): the rounding-up average less the carried low bit.
-        const __m128i mean = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
-        a = _mm_add_epi8(LoadPixel<Bpp>(row + i), mean);
-        StorePixel<Bpp>(row + i, a);
-    }
-}
-
-template <int Bpp>
-void UndoPaeth(uint8_t* row, const uint8_t* prev, size_t n) {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i a = zero;  // left, 16 bits a channel
-    __m128i c = zero;  // upper left
-    for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-        const __m128i b = _mm_unpacklo_epi8(LoadPixel<Bpp>(prev + i), zero);
-        const __m128i bc = _mm_sub_epi16(b, c);
-        const __m128i ac = _mm_sub_epi16(a, c);
-        const __m128i sum = _mm_add_epi16(bc, ac);
-        const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));
-        const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));
-        const __m128i pc = _mm_max_epi16(sum, _mm_sub_epi16(zero, sum));
-        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-        // a where pa is smallest, else b where pb is, else c: the predictor's order of preference.
-        const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
-        const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
-        const __m128i useC = _mm_andnot_si128(_mm_or_si128(useA, useB), _mm_set1_epi16(-1));
-        const __m128i predicted = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
-                                               _mm_and_si128(useC, c));
-        const __m128i pixel = _mm_add_epi8(LoadPixel<Bpp>(row + i), _mm_packus_epi16(predicted, zero));
-        StorePixel<Bpp>(row + i, pixel);
-        a = _mm_unpacklo_epi8(pixel, zero);
-        c = b;
-    }
-}
-
-#else
-
-inline uint8_t PaethPredictor(int a, int b, int c) {
-    const int pa = b > c ? b - c : c - b;
-    const int pb = a > c ? a - c : c - a;
-    const int pc = a + b - 2 * c > 0 ? a + b - 2 * c : 2 * c - a - b;
-    if (pa <= pb && pa <= pc) {
-        return static_cast<uint8_t>(a);
-    }
-    return static_cast<uint8_t>(pb <= pc ? b : c);
-}
-
-template <int Bpp>
-void UndoAverage(uint8_t* row, const uint8_t* prev, size_t n) {
-    for (size_t i = 0; i < Bpp; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
-    }
-    for (size_t i = Bpp; i < n; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + ((row[i - Bpp] + prev[i]) >> 1));
-    }
-}
-
-template <int Bpp>
-void UndoPaeth(uint8_t* row, const uint8_t* prev, size_t n) {
-    for (size_t i = 0; i < Bpp; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-    }
-    for (size_t i = Bpp; i < n; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + PaethPredictor(row[i - Bpp], prev[i], prev[i - Bpp]));
-    }
-}
-
-#endif
-
-// Undoes the filter named by `filter` on one row; false for an unknown filter.
-template <int Bpp>
-bool UndoFilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
-    switch (filter) {
-        case 0:
-            return true;
-        case 1:
-            UndoSub<Bpp>(row, n);
-            return true;
-        case 2:
-            UndoUp(row, prev, n);
-            return true;
-        case 3:
-            UndoAverage<Bpp>(row, prev, n);
-            return true;
-        case 4:
-            UndoPaeth<Bpp>(row, prev, n);
-            return true;
-        default:
-            return false;
-    }
 }
 
 // Rows are undone and stored in bands of this many. Turning a band writes kBandRows pixels side by
@@ -312,79 +153,31 @@ bool PngDecoder::Parse(const uint8_t* data, size_t size) {
 bool PngDecoder::ParseChunks(const uint8_t* data, size_t size) {
     width_ = height_ = bytesPerPixel_ = 0;
     imageData_.clear();
-    if (!vellumet::HasPngSignature(data, size)) {
+    const std::optional<PngFile> file = ReadPngFile(data, size);
+    if (!file) {
         return false;
     }
-    PngChunkWalker walker(data, size);
-    PngChunk chunk;
-    bool seenHeader = false;
-    bool seenPalette = false;
-    bool seenImageData = false;   // an IDAT chunk, even an empty one, came
-    bool imageDataEnded = false;  // and another chunk followed it
-    while (true) {
-        if (walker.Next(chunk) != PngChunkWalker::Step::Chunk) {
-            return false;  // truncated before IEND, or a chunk longer than the file
-        }
-        const uint32_t length = chunk.length;
-        if (length > kMaxChunkLength || !IsValidType(chunk.type)) {
-            return false;
-        }
-        const bool isHeader = chunk.Is("IHDR");
-        if (seenHeader == isHeader) {
-            return false;  // IHDR must come first, and once
-        }
-        if (chunk.Is("IDAT")) {
-            if (imageDataEnded || !CrcMatches(chunk)) {
-                return false;
-            }
-            seenImageData = true;
-            if (length > 0) {
-                imageData_.push_back({chunk.data, length});
-            }
-        } else {
-            imageDataEnded = seenImageData;
-            if (isHeader) {
-                const std::optional<vellumet::PngHeader> header = vellumet::ReadPngHeader(chunk);
-                if (!header || !CrcMatches(chunk)) {
-                    return false;
-                }
-                const uint32_t w = header->width;
-                const uint32_t h = header->height;
-                if (w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
-                    h > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
-                    int64_t{w} * int64_t{h} * 4 > kMaxDecodeBytes) {
-                    return false;
-                }
-                // 8-bit RGB or RGBA, deflate, filter method 0, no interlacing.
-                if (header->bitDepth != 8 || (header->colourType != 2 && header->colourType != 6) ||
-                    header->compression != 0 || header->filter != 0 || header->interlace != 0) {
-                    return false;
-                }
-                width_ = static_cast<int32_t>(w);
-                height_ = static_cast<int32_t>(h);
-                bytesPerPixel_ = header->colourType == 6 ? 4 : 3;
-                seenHeader = true;
-            } else if (chunk.Is("IEND")) {
-                if (length != 0 || !CrcMatches(chunk) || imageData_.empty()) {
-                    return false;
-                }
-                return true;
-            } else if (chunk.Is("tRNS")) {
-                return false;  // a transparent colour: left to the general decoder
-            } else if (chunk.Is("PLTE")) {
-                // A suggested palette of a true-colour picture; it changes no pixel, but one out of
-                // place or of a wrong length makes the file invalid.
-                if (seenPalette || seenImageData || length == 0 || length % 3 != 0 || length > 768 ||
-                    !CrcMatches(chunk)) {
-                    return false;
-                }
-                seenPalette = true;
-            } else if (IsCritical(chunk.type)) {
-                return false;
-            }
-            // Other ancillary chunks (text, colour space, time) change no pixel and are skipped.
-        }
+    const vellumet::PngHeader& header = file->header;
+    const uint32_t w = header.width;
+    const uint32_t h = header.height;
+    if (w > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+        h > static_cast<uint32_t>(PDFWriter::kMaxImageSide) ||
+        int64_t{w} * int64_t{h} * 4 > kMaxDecodeBytes) {
+        return false;
     }
+    // 8-bit RGB or RGBA, not interlaced, no transparent colour (left to the general decoder). A
+    // suggested palette of a true-colour picture changes no pixel.
+    if (header.bitDepth != 8 || (header.colourType != 2 && header.colourType != 6) || header.interlace != 0 ||
+        file->transparency) {
+        return false;
+    }
+    width_ = static_cast<int32_t>(w);
+    height_ = static_cast<int32_t>(h);
+    bytesPerPixel_ = header.colourType == 6 ? 4 : 3;
+    for (const PngSpan& span : file->imageData) {
+        imageData_.push_back({span.data, span.size});
+    }
+    return true;
 }
 
 bool PngDecoder::Decode(uint8_t* firstRow, ptrdiff_t stride, bool turned) const {

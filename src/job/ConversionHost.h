@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/CancelToken.h"
 
@@ -25,6 +26,12 @@ public:
     // `detail` says why in the office's words, or is empty: the dialog shows it as the message's
     // detailed text, the command line as a second line.
     virtual void ShowMessage(const std::wstring& text, const std::wstring& detail) = 0;
+
+    // Names the slide pictures that gave no page, one sentence each in slide order (LeftOutNotice,
+    // ConversionJob.h). Called at most once a run, after composition, only with notices; the job
+    // goes on at once: the dialog shows them as a warning once the run has ended, the command line
+    // on its error stream.
+    virtual void ShowLeftOut(const std::vector<std::wstring>& notices) = 0;
 
     // The progress position, 0..100.
     virtual int32_t ProgressPosition() = 0;

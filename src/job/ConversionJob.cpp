@@ -64,7 +64,8 @@ private:
     void ReadTextSource();
     // Adds the outline, page labels and invisible words the settings ask for to the composed
     // document. Does nothing when the pages cannot be matched to their slides.
-    void AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page) const;
+    void AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page,
+                        const std::vector<LeftOutPicture>& leftOut) const;
 
     // Deletes the pictures in list order, then the folder and anything else left in it.
     // Failures are ignored.
@@ -213,14 +214,19 @@ void JobRun::ReadTextSource() {
     }
 }
 
-void JobRun::AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page) const {
+void JobRun::AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page,
+                            const std::vector<LeftOutPicture>& leftOut) const {
     // Composition registers one image per page, in page order.
     std::vector<PDFWriter::PageBox> imageBoxes;
     for (const auto& image : document.Images()) {
         imageBoxes.push_back({image->x, image->y, image->x + image->width, image->y + image->height});
     }
+    std::vector<size_t> leftOutIndices;
+    for (const LeftOutPicture& picture : leftOut) {
+        leftOutIndices.push_back(picture.index);
+    }
     const std::optional<std::vector<PagePicture>> pages =
-        PagePicturesOf(pictureSizes_, imageBoxes, SlidesPerPageOf(settings_), page);
+        PagePicturesOf(pictureSizes_, leftOutIndices, imageBoxes, SlidesPerPageOf(settings_), page);
     if (!pages || imageBoxes.size() != document.Pages().size()) {
         return;
     }
@@ -232,18 +238,28 @@ int JobRun::ComposeAndSave(const PixelSize& page) {
     if (WantsTextLayer()) {
         ReadTextSource();
     }
+    std::vector<LeftOutPicture> leftOut;
     std::unique_ptr<PDFWriter::PDF> document =
-        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), cancel_);
+        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), settings_.colours, cancel_,
+                 &leftOut, 0);
     RemoveTemporaryFiles();
     if (Cancelled()) {
         return Stop();
+    }
+    if (!leftOut.empty()) {
+        std::vector<std::wstring> notices;
+        for (const LeftOutPicture& picture : leftOut) {
+            notices.push_back(
+                LeftOutNotice(picture, pictureFolder_ ? JobSource::PictureFolder : JobSource::Presentation));
+        }
+        host_.ShowLeftOut(notices);
     }
     // A document without pages means no picture could be read: there is nothing to save.
     if (!document || document->Pages().empty()) {
         return Fail(kGenerateFailedMessage, JobResult::ComposeFailed);
     }
     if (WantsTextLayer()) {
-        AddTextLayerTo(*document, page);
+        AddTextLayerTo(*document, page, leftOut);
         slideText_.clear();
     }
 
@@ -291,6 +307,13 @@ int JobRun::Abandon() noexcept {
 }
 
 }  // namespace
+
+std::wstring LeftOutNotice(const LeftOutPicture& picture, JobSource source) {
+    const std::wstring which = source == JobSource::PictureFolder
+                                   ? L"The picture \"" + picture.path + L"\""
+                                   : L"Slide " + std::to_wstring(picture.index + 1);
+    return which + L" was left out: " + LeftOutReasonText(picture.reason) + L".";
+}
 
 int32_t OpenDispIdFor(int versionCode) {
     if (versionCode == kOldestUsableVersion) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "common/CancelToken.h"
+#include "common/LeftOutPicture.h"
+#include "common/PageColours.h"
 #include "job/ConversionHost.h"
 #include "job/ConversionSettings.h"
 #include "job/SlideExporter.h"
@@ -14,11 +16,12 @@
 
 namespace vellumet {
 
-// Composes slide pictures (in slide order) into a new, unfinished document, or returns null.
-// ComposeDocument (imaging/ComposeDocument.h) in the product.
-using ComposeFunction = std::unique_ptr<PDFWriter::PDF> (*)(const std::vector<std::wstring>& pictures,
-                                                            int32_t pageWidth, int32_t pageHeight,
-                                                            int32_t slidesPerPage, const CancelToken* cancel);
+// Composes slide pictures (in slide order) into a new, unfinished document of pages stored in
+// `colours`, or returns null; appends the pictures it left out to `*leftOut`. ComposeDocument
+// (imaging/ComposeDocument.h) in the product.
+using ComposeFunction = std::unique_ptr<PDFWriter::PDF> (*)(
+    const std::vector<std::wstring>& pictures, int32_t pageWidth, int32_t pageHeight, int32_t slidesPerPage,
+    PageColours colours, const CancelToken* cancel, std::vector<LeftOutPicture>* leftOut, int32_t threads);
 
 // What settings.sourcePath names.
 enum class JobSource {
@@ -42,10 +45,17 @@ struct ConversionJob {
 
 // Runs the job on the calling thread and returns a JobResult code (JobMessages.h). A failure shows
 // exactly one message through the host, and the host's EndBusy follows only once it is dismissed.
+// Pictures that composition left out are named to the host (ShowLeftOut) before that message, or
+// before EndBusy on success; they change neither the messages nor the result.
 // Whatever the outcome, the temporary folder the job created is gone when it returns, and an
 // output file (OutputPathFor, SlidePictures.h) exists only after success. Returns
 // JobResult::NoJob, touching nothing, when `job` or a part its source needs is null.
 int ConversionThreadProc(const ConversionJob* job);
+
+// The sentence that tells the user of a picture left out: for a picture folder
+// "The picture \"<path>\" was left out: <reason>.", for a presentation
+// "Slide <n> was left out: <reason>." (n counting from 1).
+std::wstring LeftOutNotice(const LeftOutPicture& picture, JobSource source);
 
 // The identifier that opens a presentation for a version code: 2004 for 3, 2005 for 4 and above,
 // 0 for unusable codes.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "common/PageColours.h"
 #include "common/PixelSize.h"
 
 namespace vellumet {
@@ -18,6 +19,7 @@ struct ConversionSettings {
     int omitBackground = 0;     // 1: slides are exported without their master's background graphics
     int omitShadow = 0;         // 1: shadows are switched off on every shape and all text
     int twoSlidesPerPage = 0;   // 1: two slides share one page
+    PageColours colours;        // how the page pictures are stored; rgb unless the device says otherwise
     // An outline entry per slide and page labels with the slide numbers; the slides' words as
     // invisible, searchable text on the pages. Without them the file is exactly as it always was.
     bool outline = false;

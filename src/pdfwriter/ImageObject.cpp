@@ -1,5 +1,6 @@
 #include "pdfwriter/ImageObject.h"
 
+#include <cstring>
 #include <memory>
 
 #include "common/ScratchBuffer.h"
@@ -17,11 +18,43 @@ int32_t ClipToPicture(int32_t requested, int32_t pictureSide) {
     return requested >= pictureSide ? pictureSide : requested;
 }
 
+size_t RowBytes(ImageSamples samples, int32_t w) {
+    const auto width = static_cast<size_t>(w);
+    switch (samples) {
+        case ImageSamples::Gray8:
+            return width;
+        case ImageSamples::Gray4:
+            return (width + 1) / 2;
+        case ImageSamples::Rgb8:
+            break;
+    }
+    return width * 3;
+}
+
+void BgrToRgb(const uint8_t* source, int32_t w, uint8_t* target) {
+    for (int32_t c = 0; c < w; ++c, source += 3, target += 3) {
+        target[0] = source[2];
+        target[1] = source[1];
+        target[2] = source[0];
+    }
+}
+
+// Two samples (each below 16) a byte, the left one high; an odd row ends with a low half of zero.
+void PackNibbles(const uint8_t* source, int32_t w, uint8_t* target) {
+    int32_t c = 0;
+    for (; c + 1 < w; c += 2) {
+        *target++ = static_cast<uint8_t>((source[c] << 4) | (source[c + 1] & 0x0F));
+    }
+    if (c < w) {
+        *target = static_cast<uint8_t>(source[c] << 4);
+    }
+}
+
 }  // namespace
 
 ImageObject::ImageObject(PDF* document, PixelSource* picture, const std::wstring& formatName,
-                         int32_t requestedWidth, int32_t requestedHeight)
-    : ImageObject(picture, formatName, requestedWidth, requestedHeight) {
+                         int32_t requestedWidth, int32_t requestedHeight, ImageSamples kind)
+    : ImageObject(picture, formatName, requestedWidth, requestedHeight, kind) {
     // The caller made this object with new; from here on the document owns it.
     if (document != nullptr) {
         document->RegisterImage(std::unique_ptr<ImageObject>(this));
@@ -29,8 +62,8 @@ ImageObject::ImageObject(PDF* document, PixelSource* picture, const std::wstring
 }
 
 ImageObject::ImageObject(PixelSource* picture, const std::wstring& formatName, int32_t requestedWidth,
-                         int32_t requestedHeight)
-    : format(formatName) {
+                         int32_t requestedHeight, ImageSamples kind)
+    : format(formatName), samples(kind) {
     if (picture != nullptr) {
         LoadPixels(picture, requestedWidth, requestedHeight);
     }
@@ -52,31 +85,39 @@ void ImageObject::LoadPixels(PixelSource* picture, int32_t requestedWidth, int32
 
     const uint8_t* firstRow = nullptr;
     ptrdiff_t stride = 0;
-    if (!picture->LockBitsBgr(w, h, firstRow, stride)) {
+    const bool gray = samples != ImageSamples::Rgb8;
+    if (!(gray ? picture->LockBitsGray(w, h, firstRow, stride)
+               : picture->LockBitsBgr(w, h, firstRow, stride))) {
         return;
     }
     // At most 20000 x 20000 x 3 bytes: within 32 bits, checked above.
-    const size_t rowBytes = static_cast<size_t>(w) * 3;
+    const size_t rowBytes = RowBytes(samples, w);
     const size_t size = rowBytes * static_cast<size_t>(h);
-    thread_local vellumet::ScratchBuffer rgbRows;
-    uint8_t* rgb = rgbRows.Get(size);
-    if (rgb != nullptr) {
+    thread_local vellumet::ScratchBuffer packedRows;
+    uint8_t* packed = packedRows.Get(size);
+    if (packed != nullptr) {
         for (int32_t r = 0; r < h; ++r) {
             const uint8_t* source = firstRow + r * stride;
-            uint8_t* target = rgb + static_cast<size_t>(r) * rowBytes;
-            for (int32_t c = 0; c < w; ++c, source += 3, target += 3) {
-                target[0] = source[2];
-                target[1] = source[1];
-                target[2] = source[0];
+            uint8_t* target = packed + static_cast<size_t>(r) * rowBytes;
+            switch (samples) {
+                case ImageSamples::Rgb8:
+                    BgrToRgb(source, w, target);
+                    break;
+                case ImageSamples::Gray8:
+                    std::memcpy(target, source, rowBytes);
+                    break;
+                case ImageSamples::Gray4:
+                    PackNibbles(source, w, target);
+                    break;
             }
         }
     }
     picture->UnlockBits();
-    if (rgb != nullptr) {
-        stream.Append(rgb, static_cast<int32_t>(size), true);
+    if (packed != nullptr) {
+        stream.Append(packed, static_cast<int32_t>(size), true);
         stream.ShrinkToFit();
     }
-    rgbRows.Trim();
+    packedRows.Trim();
 }
 
 void ImageObject::WriteObject(MemoryStream& out) const {
@@ -90,8 +131,8 @@ void ImageObject::WriteObject(MemoryStream& out) const {
     out.AppendText("/Height ");
     AppendInteger(out, static_cast<int64_t>(height));
     out.AppendText("\n");
-    out.AppendText("/ColorSpace /DeviceRGB\n");
-    out.AppendText("/BitsPerComponent 8\n");
+    out.AppendText(samples == ImageSamples::Rgb8 ? "/ColorSpace /DeviceRGB\n" : "/ColorSpace /DeviceGray\n");
+    out.AppendText(samples == ImageSamples::Gray4 ? "/BitsPerComponent 4\n" : "/BitsPerComponent 8\n");
     out.AppendText("/Length ");
     AppendInteger(out, stream.Length());
     out.AppendText("\n");

@@ -1,6 +1,7 @@
 #pragma once
-// A picture whose pixels an image object can read out as 24-bit rows. The imaging layer implements
-// it over its bitmaps; the PDF writer knows nothing else about pictures.
+// A picture whose pixels an image object can read out as 24-bit rows or as rows of gray samples.
+// The imaging layer implements it over its bitmaps and gray pages; the PDF writer knows nothing
+// else about pictures.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,12 @@ public:
     // `stride` is the byte distance between rows; both stay valid until UnlockBits. Returns false
     // when the picture cannot be read; UnlockBits is then not called.
     virtual bool LockBitsBgr(int32_t w, int32_t h, const uint8_t*& firstRow, ptrdiff_t& stride) = 0;
+    // The same for gray samples, one byte a pixel, each within 0..255 for 8 bits a sample and
+    // within 0..15 for 4. A picture without gray samples returns false.
+    virtual bool LockBitsGray(int32_t /*w*/, int32_t /*h*/, const uint8_t*& /*firstRow*/,
+                              ptrdiff_t& /*stride*/) {
+        return false;
+    }
     virtual void UnlockBits() = 0;
 };
 

@@ -12,7 +12,7 @@ namespace {
 // The slides a page shows, as indices into the deck: first and one past the last.
 std::pair<size_t, size_t> SlidesOf(const PagePicture& page, size_t slideCount) {
     const size_t first = std::min(page.firstSlide, slideCount);
-    const size_t end = std::min(first + static_cast<size_t>(page.slots), slideCount);
+    const size_t end = std::min(first + static_cast<size_t>(page.shownSlots), slideCount);
     return {first, end};
 }
 

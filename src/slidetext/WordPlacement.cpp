@@ -66,33 +66,42 @@ bool ContinuesLine(const SlideWord& word, const SlideWord& next) {
 }  // namespace
 
 std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize> pictures,
+                                                       std::span<const size_t> leftOut,
                                                        std::span<const PDFWriter::PageBox> imageBoxes,
                                                        int32_t slidesPerPage, PixelSize page) {
     if (slidesPerPage != 1 && slidesPerPage != 2) {
         return std::nullopt;
     }
+    const auto isLeftOut = [&](size_t index) {
+        return std::find(leftOut.begin(), leftOut.end(), index) != leftOut.end();
+    };
     const size_t perPage = static_cast<size_t>(slidesPerPage);
     const size_t groups = (pictures.size() + perPage - 1) / perPage;
-    if (groups != imageBoxes.size()) {
-        return std::nullopt;
-    }
     std::vector<PagePicture> pages;
     pages.reserve(groups);
     for (size_t group = 0; group < groups; ++group) {
-        const PixelSize first = pictures[group * perPage];
-        if (first.width < 1 || first.height < 1) {
+        const size_t firstSlide = group * perPage;
+        if (isLeftOut(firstSlide)) {
+            continue;
+        }
+        const PixelSize first = pictures[firstSlide];
+        if (first.width < 1 || first.height < 1 || pages.size() >= imageBoxes.size()) {
             return std::nullopt;
         }
         PagePicture shown;
-        shown.firstSlide = group * perPage;
+        shown.firstSlide = firstSlide;
         shown.slots = slidesPerPage;
+        shown.shownSlots = slidesPerPage == 2 && (firstSlide + 1 >= pictures.size() || isLeftOut(firstSlide + 1)) ? 1 : slidesPerPage;
         // A pair picture is as wide as its first slide and twice as high.
         const int64_t height = int64_t{first.height} * slidesPerPage;
-        shown.turned = imaging::NeedsQuarterTurn(first.width, static_cast<int32_t>(std::min<int64_t>(height, INT32_MAX)),
-                                                 page.width, page.height);
-        shown.picture = imageBoxes[group];
+        shown.turned = imaging::NeedsQuarterTurn(
+            first.width, static_cast<int32_t>(std::min<int64_t>(height, INT32_MAX)), page.width, page.height);
+        shown.picture = imageBoxes[pages.size()];
         shown.pageHeight = page.height;
         pages.push_back(shown);
+    }
+    if (pages.size() != imageBoxes.size()) {
+        return std::nullopt;
     }
     return pages;
 }

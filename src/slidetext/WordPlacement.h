@@ -17,17 +17,21 @@ namespace vellumet {
 // How one page shows its slides.
 struct PagePicture {
     size_t firstSlide = 0;  // the slide at the top of a pair, or the page's only slide
-    int32_t slots = 1;      // 1, or 2 for a pair (whose lower slot may be empty at the deck's end)
+    int32_t slots = 1;      // 1, or 2 for a pair: how the picture is divided
+    int32_t shownSlots = 1;  // the slides it shows: 1 for a pair at the deck's end or whose second is left out
     bool turned = false;    // the (pair) picture was turned a quarter to the left
     PDFWriter::PageBox picture;  // where the picture lies on the page, in units from the top-left
     double pageHeight = 0;
 };
 
-// The pages of a composed document whose page k shows the k-th group of `slidesPerPage` pictures:
-// `pictures` the size of every slide picture in slide order, `imageBoxes` where each page's picture
-// lies. Nothing when the page count is not the group count (a picture gave no page, so which slides
-// a page shows is unknown) or a group's first picture size is unknown (a side of 0).
+// The pages of a composed document that shows the slide pictures in groups of `slidesPerPage`, one
+// group a page: `pictures` the size of every slide picture in slide order, `leftOut` the indices of
+// the pictures composition left out (a group whose first picture is left out gives no page; a pair
+// whose second is left out shows only its first), `imageBoxes` where each page's picture lies, in
+// page order. Nothing when the pages that remain are not as many as the boxes, or a page's first
+// picture size is unknown (a side of 0).
 std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize> pictures,
+                                                       std::span<const size_t> leftOut,
                                                        std::span<const PDFWriter::PageBox> imageBoxes,
                                                        int32_t slidesPerPage, PixelSize page);
 

@@ -96,12 +96,12 @@ TEST_F(DeviceEditorTest, ListsTheCatalogueThenTheUsersDevicesAndStartsOnTheChose
     ASSERT_EQ(Rows(*editor), CatalogueRows() + 1);
     EXPECT_EQ(Cell(*editor, 0, 0), QStringLiteral("Amazon Kindle DX"));
     EXPECT_EQ(Cell(*editor, 0, 1), QStringLiteral("784 x 1150"));
-    EXPECT_EQ(Cell(*editor, 0, 3), QStringLiteral("Built in"));
+    EXPECT_EQ(Cell(*editor, 0, 4), QStringLiteral("Built in"));
     EXPECT_EQ(Cell(*editor, 4, 0), QStringLiteral("Large (1200*1600)"));
     const int last = CatalogueRows();
     EXPECT_EQ(Cell(*editor, last, 0), QStringLiteral("Desk Reader"));
     EXPECT_EQ(Cell(*editor, last, 2), QStringLiteral("Colour"));
-    EXPECT_EQ(Cell(*editor, last, 3), QStringLiteral("Yours"));
+    EXPECT_EQ(Cell(*editor, last, 4), QStringLiteral("Yours"));
 
     // The remembered-scheme rule picks the start; the fields show it and it can be changed.
     EXPECT_EQ(Selected(*editor), last);
@@ -130,7 +130,7 @@ TEST_F(DeviceEditorTest, BuiltInDevicesCanServeAsAStartButNeverChange) {
     // Below the buttons, the working copy refuses too.
     DeviceEdits edits{UserDevices()};
     EXPECT_EQ(edits.Remove(0), L"Built-in devices cannot be changed or removed.");
-    EXPECT_EQ(edits.Change(3, {L"Small", {600, 900}, Screen::Gray16, DeviceOrigin::User, {}}),
+    EXPECT_EQ(edits.Change(3, {L"Small", {600, 900}, Screen::Gray16, DeviceOrigin::User, {}, {}}),
               L"Built-in devices cannot be changed or removed.");
     EXPECT_EQ(edits.Devices()[3].page, (PixelSize{900, 1200}));
 }
@@ -168,6 +168,32 @@ TEST_F(DeviceEditorTest, AddChangeRemoveAndOkSaveTheUsersDevices) {
     EXPECT_EQ(stored.devices[0].name, L"My Oasis (sideways bar)");
     EXPECT_EQ(stored.devices[0].page, (PixelSize{1200, 1680}));
     EXPECT_EQ(stored.devices[0].screen, Screen::Colour);
+}
+
+TEST_F(DeviceEditorTest, PageColoursAreShownChosenAndSavedWithTheDevice) {
+    auto editor = Open(L"Kobo Clara BW");
+    auto* palette = Find<QComboBox>(*editor, "paletteCombo");
+    auto* dither = Find<QComboBox>(*editor, "ditherCombo");
+    EXPECT_EQ(palette->currentIndex(), 2) << "a gray reader's 16 levels";
+    EXPECT_EQ(dither->currentIndex(), 0);
+    EXPECT_TRUE(dither->isEnabled());
+    Find<QTreeWidget>(*editor, "deviceTree")
+        ->setCurrentItem(Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(0));
+    EXPECT_EQ(palette->currentIndex(), 0) << "the table's devices keep rgb";
+    EXPECT_FALSE(dither->isEnabled()) << "dithering only matters for 16 levels";
+
+    // Choosing a screen brings its default colours; the user may then choose others.
+    Type(*editor, QStringLiteral("Gray Desk"), 900, 1200);
+    Find<QComboBox>(*editor, "screenCombo")->activated(0);
+    EXPECT_EQ(palette->currentIndex(), 2);
+    palette->setCurrentIndex(1);
+    dither->setCurrentIndex(1);
+    Click(*editor, "addButton");
+    EXPECT_EQ(Cell(*editor, CatalogueRows(), 3), QStringLiteral("gray"));
+    Click(*editor, "okButton");
+    const UserDevices stored = ReadUserDevices(&store_);
+    ASSERT_EQ(stored.devices.size(), 1u);
+    EXPECT_EQ(stored.devices[0].colours, (PageColours{Palette::Gray, Dither::None}));
 }
 
 TEST_F(DeviceEditorTest, CancelStoresNothing) {

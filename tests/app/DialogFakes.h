@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QThread>
 #include <atomic>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,11 @@ public:
             onError();
         }
     }
+    void ShowWarning(QWidget* owner, const QString& text, const QString& detail = {}) override {
+        warnings.append(text);
+        warningDetails.append(detail);
+        owners.push_back(owner);
+    }
     bool AskYesNo(QWidget* owner, const QString& text) override {
         questions.append(text);
         owners.push_back(owner);
@@ -66,6 +72,8 @@ public:
 
     QStringList errors;
     QStringList details;  // one per error, empty when none was given
+    QStringList warnings;
+    QStringList warningDetails;
     QStringList questions;
     std::vector<QWidget*> owners;
     std::function<void()> onError;  // runs while the message is "up"
@@ -95,7 +103,11 @@ public:
             picture.fill(QColor(40 * slide, 120, 200));
             const std::string path =
                 vellumet::ToNative(folder) + "/Slide" + std::to_string(slide + 1) + ".png";
-            picture.save(QString::fromStdString(path));
+            if (slide + 1 == damagedSlide) {
+                std::ofstream(path) << "not a picture";
+            } else {
+                picture.save(QString::fromStdString(path));
+            }
         }
         // Held like a slow office until released or cancelled.
         exporting = true;
@@ -109,6 +121,7 @@ public:
 
     int version = 4;
     int slides = 2;
+    int damagedSlide = 0;  // 1-based: that slide's picture is written damaged
     std::wstring failure;  // what LastFailure answers
     std::atomic<bool> hold{false};
     std::atomic<bool> exporting{false};

@@ -35,6 +35,13 @@ using vellumet_test::RunShell;
 // The real exporter, noting when the export has begun.
 class WatchedOfficeExporter : public powerpoint::LibreOfficeExporter {
 public:
+    // Ended after each export, so that each conversion can be checked for leaving nothing behind.
+    WatchedOfficeExporter() : LibreOfficeExporter(ColdOffice()) {}
+    static powerpoint::LibreOfficeOptions ColdOffice() {
+        powerpoint::LibreOfficeOptions options;
+        options.warmOfficeIdleLimit = std::chrono::milliseconds(0);
+        return options;
+    }
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder, int32_t width,
                      int32_t height, int32_t openDispId, const CancelToken* cancel) override {
         started = true;

@@ -255,6 +255,33 @@ TEST_F(VellumetDlgTest, ConvertAppendsSeparatorCreatesFolderAndWritesPdf) {
     EXPECT_EQ(StoredText(settings::kOutputFolderPath), FromPath(books) + L"/");
 }
 
+TEST_F(VellumetDlgTest, PicturesLeftOutAreShownAsAWarningAfterTheConversion) {
+    exporter_.slides = 3;
+    exporter_.damagedSlide = 2;
+    auto dialog = Open();
+    Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog) && !prompts_.warnings.isEmpty(); }));
+
+    EXPECT_TRUE(prompts_.errors.isEmpty());
+    ASSERT_EQ(prompts_.warnings.size(), 1);
+    EXPECT_EQ(prompts_.warnings[0], QStringLiteral("One slide picture was left out of the PDF."));
+    EXPECT_EQ(
+        prompts_.warningDetails[0],
+        QStringLiteral(
+            "Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."));
+    const fs::path pdf = temp_.Path() / "deck.pdf";
+    EXPECT_NE(RunShell("pdfinfo '" + pdf.string() + "' 2>&1").out.find("Pages:           2"),
+              std::string::npos);
+
+    // The next conversion without a loss shows nothing more.
+    exporter_.damagedSlide = 0;
+    QTest::mouseClick(Find<QPushButton>(*dialog, "convertButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Idle(*dialog); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts_.warnings.size(), 1);
+}
+
 TEST_F(VellumetDlgTest, ConvertWritesSettingsOnlyWhereTheyDifferOrExist) {
     auto dialog = Open();
     Fill(*dialog, temp_.Path() / "deck.ppt", temp_.Path());
@@ -551,7 +578,7 @@ TEST_F(VellumetDlgTest, EditShowsTheEditorsDevicesAndConvertUsesTheChosenPage) {
     // The editor saves a device of the user's and picks it.
     prompts_.onEdit = [](settings::SettingsStore* store, std::wstring* device) {
         UserDevices list;
-        list.devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+        list.devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});
         EXPECT_EQ(WriteUserDevices(list, store), L"");
         *device = L"Desk Reader";
         return true;

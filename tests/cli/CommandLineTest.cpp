@@ -101,9 +101,26 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+TEST(CommandLineTest, PaletteAndDitherReplaceTheDevicesColours) {
+    const ParseResult parsed =
+        ParseCommandLine({"--palette", "gray", "--dither=none", "--palette=gray16", "a.ppt"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    const PageColours device{Palette::Rgb, Dither::Ordered};
+    EXPECT_EQ(ColoursOfRun(parsed.line, device), (PageColours{Palette::Gray16, Dither::None}));
+    const ParseResult plain = ParseCommandLine({"a.ppt"});
+    EXPECT_EQ(ColoursOfRun(plain.line, {Palette::Gray, Dither::None}),
+              (PageColours{Palette::Gray, Dither::None}));
+
+    const ParseResult badPalette = ParseCommandLine({"--palette", "grey", "a.ppt"});
+    EXPECT_FALSE(badPalette.ok);
+    EXPECT_EQ(badPalette.error, "invalid palette 'grey': give rgb, gray or gray16");
+    const ParseResult badDither = ParseCommandLine({"--dither", "floyd", "a.ppt"});
+    EXPECT_EQ(badDither.error, "invalid dithering 'floyd': give ordered or none");
+}
+
 TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     for (const char* name :
          {"Kindle", "Amazon Kindle", "", "Small (600*800) ", "Amazon Kindle DXG", "Desk"}) {
         ParseResult result = Parse({"-d", name, "a.ppt"});
@@ -119,7 +136,7 @@ TEST(CommandLineTest, AnUnknownDeviceIsRefusedWithTheValidNames) {
 
 TEST(CommandLineTest, DevicesMatchExactlyOrIgnoringCaseOnly) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     ASSERT_NE(FindNamedDevice(devices, L"Large (1200*1600)"), nullptr);
     EXPECT_EQ(FindNamedDevice(devices, L"LARGE (1200*1600)")->name, L"Large (1200*1600)");
     EXPECT_EQ(FindNamedDevice(devices, L"desk READER")->name, L"Desk Reader");
@@ -184,7 +201,7 @@ TEST(CommandLineTest, OptionsLeftOpenTakeTheRememberedChoices) {
 
 TEST(CommandLineTest, DeviceListShowsEveryDeviceWithSizeAndScreenInColumnsOfTwoSpaces) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"Reader \u00e9 x", {900, 1300}, Screen::Colour, DeviceOrigin::User, {}});
+    devices.push_back({L"Reader \u00e9 x", {900, 1300}, Screen::Colour, DeviceOrigin::User, {}, {}});
     const std::string text = DeviceListText(devices);
     EXPECT_EQ(text.rfind("Amazon Kindle DX ", 0), 0u);
 

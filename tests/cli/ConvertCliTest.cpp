@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "CliTestSupport.h"
 #include "settings/SettingsTable.h"
@@ -141,6 +142,68 @@ TEST(ConvertCliTest, DeviceAndTwoPerPageShapeThePages) {
     ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 3, 600, 800);
 }
 
+TEST(ConvertCliTest, PicturesLeftOutAreNamedOnStderrAndTheRestIsConverted) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);
+    std::ofstream(box.Root() / "pics" / "damaged.png") << "\x89PNG\r\n\x1a\ntruncated";
+    ASSERT_TRUE(QImage(1, 8000, QImage::Format_RGB32)
+                    .save(QString::fromStdString((box.Root() / "pics" / "strip.png").string())));
+    const ProcessResult run = box.Run({"-o", "out", "pics"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string folder = (box.Root() / "pics").string();
+    EXPECT_NE(run.err.find("The picture \"" + folder + "/damaged.png\" was left out: the picture is damaged"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(
+        run.err.find("The picture \"" + folder + "/strip.png\" was left out: the picture is too narrow"),
+        std::string::npos)
+        << run.err;
+    ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 2, 784, 1150);
+}
+
+TEST(ConvertCliTest, PaletteGivesGrayImagesAndTheTableDevicesStayRgb) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);
+    struct Case {
+        std::vector<std::string> options;
+        const char* colour;
+        const char* bits;
+        int width = 784;
+        int height = 1150;
+    };
+    for (const Case& c : {Case{{}, "rgb", "8"}, Case{{"--palette", "gray16"}, "gray", "4"},
+                          Case{{"--palette", "gray", "--dither", "none"}, "gray", "8"},
+                          Case{{"-d", "Kobo Clara BW"}, "gray", "4", 1072, 1448},
+                          Case{{"-d", "Kobo Clara Colour"}, "rgb", "8", 1072, 1448}}) {
+        std::vector<std::string> args = c.options;
+        for (const char* arg : {"-o", "out", "pics"}) {
+            args.push_back(arg);
+        }
+        const ProcessResult run = box.Run(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const fs::path pdf = box.Root() / "out" / "pics.pdf";
+        ExpectSoundPdf(pdf, 2, c.width, c.height);
+        const vellumet_test::ProcessResult images =
+            vellumet_test::RunShell("pdfimages -list '" + pdf.string() + "'");
+        ASSERT_EQ(images.exitCode, 0);
+        // page num type width height color comp bpc ...
+        std::istringstream lines(images.out);
+        std::string line;
+        std::getline(lines, line);
+        std::getline(lines, line);
+        int rows = 0;
+        while (std::getline(lines, line)) {
+            std::istringstream fields(line);
+            std::string page, num, type, width, height, colour, comp, bits;
+            fields >> page >> num >> type >> width >> height >> colour >> comp >> bits;
+            EXPECT_EQ(colour, c.colour) << line;
+            EXPECT_EQ(bits, c.bits) << line;
+            ++rows;
+        }
+        EXPECT_EQ(rows, 2);
+    }
+}
+
 TEST(ConvertCliTest, EachFailureHasItsStatusAndMessageAndLeavesNoPdf) {
     Sandbox box;
     const fs::path out = box.Root() / "out";
@@ -152,12 +215,14 @@ TEST(ConvertCliTest, EachFailureHasItsStatusAndMessageAndLeavesNoPdf) {
     EXPECT_EQ(empty.err, "Can not convert the file:" + (box.Root() / "empty").string() + "\n");
     EXPECT_FALSE(fs::exists(out / "empty.pdf"));
 
-    // 4: pictures that cannot be decoded give no page.
+    // 4: pictures that cannot be decoded give no page; each is named before the message.
     fs::create_directories(box.Root() / "broken");
     std::ofstream(box.Root() / "broken" / "1.png") << "not a picture";
     const ProcessResult broken = box.Run({"-o", out.string(), "broken"});
     EXPECT_EQ(broken.exitCode, 4);
-    EXPECT_EQ(broken.err, "Can not generate PDF\n");
+    EXPECT_EQ(broken.err, "The picture \"" + (box.Root() / "broken" / "1.png").string() +
+                              "\" was left out: the picture is damaged, incomplete or of a kind that cannot "
+                              "be read.\nCan not generate PDF\n");
     EXPECT_FALSE(fs::exists(out / "broken.pdf"));
 
     // 5: the PDF's name is taken by a folder.

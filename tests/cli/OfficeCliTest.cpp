@@ -102,6 +102,35 @@ TEST(OfficeCliTest, UnreadableInputsFailWithTheirPathAndReasonAndTheBatchGoesOn)
     EXPECT_TRUE(box.TempLeftovers().empty());
 }
 
+// One office serves the whole batch; killed while it works on the second deck, it is replaced, that
+// deck is tried once more and the batch goes on.
+TEST(OfficeCliTest, AnOfficeKilledInTheMiddleOfABatchIsReplacedAndTheBatchConverts) {
+    Sandbox box;
+    MakeDeck(box.Root() / "one.odp", 3);
+    MakeDeck(box.Root() / "two.odp", 30);
+    MakeDeck(box.Root() / "three.odp", 3);
+    bool killed = false;
+    ProcessOptions killer;
+    killer.signalWhen = [&](const std::string& out, const std::string&) {
+        if (!killed && out.find("one.pdf") != std::string::npos && ExportUnderWay(box)) {
+            for (const std::string& office : ProcessesMentioning(box.Root().string())) {
+                if (office.find("soffice.bin") != std::string::npos) {
+                    killed = ::kill(std::stoi(office), SIGKILL) == 0 || killed;
+                }
+            }
+        }
+        return 0;
+    };
+    const ProcessResult run = box.Run({"-o", "out", "one.odp", "two.odp", "three.odp"}, killer);
+    EXPECT_TRUE(killed);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ExpectSoundPdf(box.Root() / "out" / "one.pdf", 3, 784, 1150);
+    ExpectSoundPdf(box.Root() / "out" / "two.pdf", 30, 784, 1150);
+    ExpectSoundPdf(box.Root() / "out" / "three.pdf", 3, 784, 1150);
+    EXPECT_TRUE(box.TempLeftovers().empty());
+    EXPECT_TRUE(ProcessesMentioning(box.Root().string()).empty());
+}
+
 TEST(OfficeCliTest, TwoRunsStartedTogetherKeepTheirPicturesApart) {
     Sandbox box;
     MakeDeck(box.Root() / "eight.odp", 8);

@@ -69,7 +69,7 @@ TEST(DeviceCatalogueTest, TodaysReadersFollowWithinTheRulesForDevices) {
 
 TEST(DeviceCatalogueTest, ASelectionRuleBreachIsNamed) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"KOBO SAGE", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"KOBO SAGE", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     EXPECT_EQ(CheckNamesSelectThemselves(devices), L"There is already a device named \"Kobo Sage\".");
     devices.back().name = L"Kindle";
     EXPECT_NE(CheckNamesSelectThemselves(devices).find(L"would select \"Kindle Basic (2022, 2024)\""),

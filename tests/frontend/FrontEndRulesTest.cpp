@@ -1,5 +1,7 @@
 #include "frontend/FrontEndRules.h"
 
+#include "common/WideText.h"
+
 #include <gtest/gtest.h>
 #include <locale.h>
 
@@ -41,7 +43,7 @@ TEST(FrontEndRulesTest, RememberedSchemeSelectsTheFirstEntryItBegins) {
 
 TEST(FrontEndRulesTest, LetterCaseOfAnyScriptFoldsAlikeInEveryLocale) {
     std::vector<DeviceProfile> devices = DeviceListOf({});
-    devices.push_back({L"\u00c9cran \u0416", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}});
+    devices.push_back({L"\u00c9cran \u0416", {600, 800}, Screen::Gray16, DeviceOrigin::User, {}, {}});
     const std::vector<std::wstring> names = DeviceNames(devices);
     // The command line runs in the "C" locale, the dialog in the user's: the rule must not care.
     for (const char* locale : {"C", "de_DE.UTF-8"}) {
@@ -92,7 +94,7 @@ TEST(FrontEndRulesTest, ChoicesBecomeOneJobsSettings) {
 }
 
 TEST(FrontEndRulesTest, OutlineAndTextLayerComeWithTheChosenDevice) {
-    DeviceProfile mine{L"My reader", {1000, 1400}, Screen::Gray16, DeviceOrigin::User, {}, true, false};
+    DeviceProfile mine{L"My reader", {1000, 1400}, Screen::Gray16, DeviceOrigin::User, {}, {}, true, false};
     const std::vector<DeviceProfile> devices = DeviceListOf(std::span<const DeviceProfile>(&mine, 1));
     settings::SettingsChoice choice;
     auto settingsFor = [&](const std::wstring& scheme) {
@@ -111,6 +113,27 @@ TEST(FrontEndRulesTest, OutlineAndTextLayerComeWithTheChosenDevice) {
     EXPECT_FALSE(own.searchable) << "the user's device keeps its own choice";
     const ConversionSettings unknown = settingsFor(L"Nothing by this name");
     EXPECT_FALSE(unknown.outline || unknown.searchable);
+}
+
+TEST(FrontEndRulesTest, TheChosenDevicesPageColoursReachTheJob) {
+    std::vector<DeviceProfile> user;
+    user.push_back(
+        {L"Desk Reader", {900, 1300}, Screen::Gray16, DeviceOrigin::User, {}, {Palette::Gray, Dither::None}});
+    const std::vector<DeviceProfile> devices = DeviceListOf(user);
+    const auto coloursOf = [&devices](const wchar_t* scheme) {
+        settings::SettingsChoice choice;
+        choice.scheme = scheme;
+        return JobSettingsFromChoice(choice, devices, L"/a.ppt", L"/out/", L"/tmp/x").colours;
+    };
+    // The five table devices keep their rgb pages; gray readers get 16 levels, colour ones rgb.
+    for (const wchar_t* specified : {L"Amazon Kindle DX", L"Amazon Kindle 2", L"Small (600*800)",
+                                     L"Medium (900*1200)", L"Large (1200*1600)"}) {
+        EXPECT_EQ(coloursOf(specified), (PageColours{Palette::Rgb, Dither::Ordered})) << ToNative(specified);
+    }
+    EXPECT_EQ(coloursOf(L"Kobo Clara BW"), (PageColours{Palette::Gray16, Dither::Ordered}));
+    EXPECT_EQ(coloursOf(L"Kobo Libra Colour"), (PageColours{Palette::Rgb, Dither::Ordered}));
+    EXPECT_EQ(coloursOf(L"Desk Reader"), (PageColours{Palette::Gray, Dither::None}));
+    EXPECT_EQ(coloursOf(L""), (PageColours{Palette::Rgb, Dither::Ordered})) << "a page size given instead";
 }
 
 }  // namespace

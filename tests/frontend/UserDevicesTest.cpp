@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "common/WideText.h"
 #include "frontend/DeviceList.h"
 #include "settings/RegistryValue.h"
 #include "settings/SqliteStore.h"
@@ -23,7 +24,7 @@ using settings::registry_value;
 constexpr wchar_t kRS = L'\x1e';
 
 DeviceProfile User(const wchar_t* name, int32_t width, int32_t height, Screen screen = Screen::Gray16) {
-    return {name, {width, height}, screen, DeviceOrigin::User, {}};
+    return {name, {width, height}, screen, DeviceOrigin::User, {}, {}};
 }
 
 std::wstring Record(const std::wstring& fields) {
@@ -184,6 +185,8 @@ TEST_F(UserDevicesTest, AListOfANewerVersionIsUsedButNeverWritten) {
     EXPECT_TRUE(read.newerFormat);
     ASSERT_EQ(read.devices.size(), 1u);
     EXPECT_EQ(read.devices[0].name, L"Future");
+    EXPECT_EQ(read.devices[0].colours, DefaultColoursFor(Screen::Gray16))
+        << "an unknown palette of a newer list";
     ASSERT_EQ(read.notices.size(), 1u);
     EXPECT_NE(read.notices[0].find(L"newer version"), std::wstring::npos);
 
@@ -193,18 +196,46 @@ TEST_F(UserDevicesTest, AListOfANewerVersionIsUsedButNeverWritten) {
 }
 
 TEST_F(UserDevicesTest, FieldsOfLaterOptionsSurviveARoundTrip) {
-    StoreText(kUserDevicesPath,
-              L"vellumet-devices=1" +
-                  Record(L"name=Opts\tpalette=gray16\twidth=900\theight=1200\tscreen=gray16\tx=a=b"));
+    StoreText(
+        kUserDevicesPath,
+        L"vellumet-devices=1" +
+            Record(L"name=Opts\toutline=on\twidth=900\theight=1200\tscreen=gray16\tpalette=gray\tx=a=b"));
     UserDevices read = ReadUserDevices(store_.get());
     ASSERT_EQ(read.devices.size(), 1u);
-    EXPECT_EQ(read.devices[0].unknownFields, (std::vector<std::wstring>{L"palette=gray16", L"x=a=b"}));
+    EXPECT_EQ(read.devices[0].unknownFields, (std::vector<std::wstring>{L"x=a=b"}));
+    EXPECT_EQ(read.devices[0].colours, (PageColours{Palette::Gray, Dither::Ordered}));
     read.devices[0].name = L"Renamed";
     ASSERT_EQ(WriteUserDevices(read, store_.get()), L"");
-    EXPECT_EQ(StoredText(kUserDevicesPath),
-              L"vellumet-devices=1" +
-                  Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\toutline=on\tsearchable=on"
-                         L"\tpalette=gray16\tx=a=b"));
+    EXPECT_EQ(
+        StoredText(kUserDevicesPath),
+        L"vellumet-devices=1" + Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray"
+                                       L"\tdither=ordered\toutline=on\tsearchable=on\tx=a=b"));
+}
+
+TEST_F(UserDevicesTest, PageColoursAreStoredWithTheDeviceAndDefaultToTheScreens) {
+    // Stored by a version that knew no palette: each screen's default.
+    StoreText(kUserDevicesPath,
+              L"vellumet-devices=1" + Record(L"name=Old gray\twidth=900\theight=1200\tscreen=gray16") +
+                  Record(L"name=Old colour\twidth=900\theight=1200\tscreen=colour") +
+                  Record(L"name=Plain\twidth=900\theight=1200\tscreen=gray16\tdither=none") +
+                  Record(L"name=Odd\twidth=900\theight=1200\tscreen=gray16\tpalette=gray4") +
+                  Record(L"name=Odder\twidth=900\theight=1200\tscreen=gray16\tdither=fs"));
+    UserDevices read = ReadUserDevices(store_.get());
+    ASSERT_EQ(read.devices.size(), 3u);
+    EXPECT_EQ(read.devices[0].colours, (PageColours{Palette::Gray16, Dither::Ordered}));
+    EXPECT_EQ(read.devices[1].colours, (PageColours{Palette::Rgb, Dither::Ordered}));
+    EXPECT_EQ(read.devices[2].colours, (PageColours{Palette::Gray16, Dither::None}));
+    ASSERT_EQ(read.notices.size(), 2u);
+    EXPECT_NE(read.notices[0].find(L"palette"), std::wstring::npos) << vellumet::ToNative(read.notices[0]);
+    EXPECT_NE(read.notices[1].find(L"dithering"), std::wstring::npos);
+
+    // Chosen colours round-trip through the stored text.
+    read.devices[1].colours = {Palette::Gray, Dither::None};
+    ASSERT_EQ(WriteUserDevices(read, store_.get()), L"");
+    const UserDevices again = ReadUserDevices(store_.get());
+    ASSERT_EQ(again.devices.size(), 3u);
+    EXPECT_EQ(again.devices[1].colours, (PageColours{Palette::Gray, Dither::None}));
+    EXPECT_EQ(again.devices[2].colours, (PageColours{Palette::Gray16, Dither::None}));
 }
 
 TEST_F(UserDevicesTest, OutlineAndSearchableChoicesAreKeptOnWhenMissingAndCheckedWhenGiven) {

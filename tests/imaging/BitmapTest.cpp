@@ -20,12 +20,16 @@ using namespace imaging_test;
 
 namespace {
 
-std::string EncodePng(const QImage& image) {
+std::string EncodeAs(const QImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(image.save(&buffer, "PNG"));
+    EXPECT_TRUE(image.save(&buffer, format));
     return bytes.toStdString();
+}
+
+std::string EncodePng(const QImage& image) {
+    return EncodeAs(image, "PNG");
 }
 
 std::unique_ptr<Bitmap> DecodeString(const std::string& bytes) {
@@ -231,10 +235,15 @@ TEST(BitmapTest, UnreadableAndOversizePicturesAreRefused) {
     EXPECT_FALSE(Bitmap::Load(folder.File("text.png")));
     EXPECT_FALSE(Bitmap::Decode(nullptr, 10));
 
-    // A side beyond the limit is refused even when the picture is small and valid.
+    // A side beyond the limit is refused even when the picture is small and valid, unless it is a
+    // PNG picture, which is decoded at a reduced size.
     EXPECT_TRUE(DecodeString(EncodePng(Solid(PDFWriter::kMaxImageSide, 1, Qt::blue))));
-    EXPECT_FALSE(DecodeString(EncodePng(Solid(PDFWriter::kMaxImageSide + 1, 1, Qt::blue))));
-    EXPECT_FALSE(DecodeString(EncodePng(Solid(1, PDFWriter::kMaxImageSide + 1, Qt::blue))));
+    EXPECT_FALSE(DecodeString(EncodeAs(Solid(PDFWriter::kMaxImageSide + 1, 1, Qt::blue), "BMP")));
+    EXPECT_FALSE(DecodeString(EncodeAs(Solid(1, PDFWriter::kMaxImageSide + 1, Qt::blue), "BMP")));
+    std::unique_ptr<Bitmap> reduced =
+        DecodeString(EncodePng(Solid(PDFWriter::kMaxImageSide + 1, 1, Qt::blue)));
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced->Width(), (PDFWriter::kMaxImageSide + 1 + 4) / 5);
     // A header declaring 1.6 GB of pixels is refused before anything is allocated.
     EXPECT_FALSE(DecodeString(PngHeaderOnly(20000, 20000)));
     EXPECT_FALSE(DecodeString(PngHeaderOnly(0x7FFFFFFF, 0x7FFFFFFF)));

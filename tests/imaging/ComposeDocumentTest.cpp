@@ -265,16 +265,26 @@ TEST(ComposeDocumentTest, ParallelOutputIsIdenticalToOneThread) {
         }
         slides.push_back(folder.File(name));
     }
-    for (int32_t perPage : {1, 2}) {
-        std::unique_ptr<PDFWriter::PDF> reference = ComposeDocument(slides, 600, 800, perPage, nullptr, 1);
-        ASSERT_TRUE(reference);
-        const std::string expected = FinishedBytes(*reference);
-        for (int32_t threads : {2, 3, 8, 0}) {
-            std::unique_ptr<PDFWriter::PDF> parallel =
-                ComposeDocument(slides, 600, 800, perPage, nullptr, threads);
-            ASSERT_TRUE(parallel);
-            EXPECT_TRUE(FinishedBytes(*parallel) == expected)
-                << perPage << " per page, " << threads << " threads";
+    using vellumet::Palette;
+    for (const Palette palette : {Palette::Rgb, Palette::Gray, Palette::Gray16}) {
+        const vellumet::PageColours colours{palette, vellumet::Dither::Ordered};
+        for (int32_t perPage : {1, 2}) {
+            std::unique_ptr<PDFWriter::PDF> reference =
+                ComposeDocument(slides, 600, 800, perPage, colours, nullptr, nullptr, 1);
+            ASSERT_TRUE(reference);
+            const std::string expected = FinishedBytes(*reference);
+            for (int32_t threads : {2, 3, 8, 0}) {
+                std::vector<vellumet::LeftOutPicture> leftOut;
+                std::unique_ptr<PDFWriter::PDF> parallel =
+                    ComposeDocument(slides, 600, 800, perPage, colours, nullptr, &leftOut, threads);
+                ASSERT_TRUE(parallel);
+                EXPECT_TRUE(FinishedBytes(*parallel) == expected)
+                    << static_cast<int>(palette) << ", " << perPage << " per page, " << threads << " threads";
+                // The damaged sixth picture: no page of its own, or a white lower half.
+                ASSERT_EQ(leftOut.size(), 1u);
+                EXPECT_EQ(leftOut[0].index, 5u);
+                EXPECT_EQ(leftOut[0].reason, vellumet::LeftOutReason::Damaged);
+            }
         }
     }
 }

@@ -218,8 +218,9 @@ TEST_F(ConversionJobTest, FailedCompositionCleansUpBeforeTheMessage) {
 TEST_F(ConversionJobTest, DocumentThatOutgrewItsBufferIsNotSaved) {
     // Poison the composed document's buffer: a write past the 32-bit size limit.
     job.compose = [](const std::vector<std::wstring>& pictures, int32_t w, int32_t h, int32_t n,
-                     const vellumet::CancelToken* cancel) {
-        auto document = jobtest::FakeCompose(pictures, w, h, n, cancel);
+                     vellumet::PageColours colours, const vellumet::CancelToken* cancel,
+                     std::vector<vellumet::LeftOutPicture>* leftOut, int32_t threads) {
+        auto document = jobtest::FakeCompose(pictures, w, h, n, colours, cancel, leftOut, threads);
         const char byte = 0;
         document->Buffer().Append(&byte, INT32_MAX);
         return document;
@@ -233,8 +234,9 @@ TEST_F(ConversionJobTest, DocumentThatOutgrewItsBufferIsNotSaved) {
 
 TEST_F(ConversionJobTest, DocumentWithoutPagesIsNotReportedAsSuccess) {
     // Every picture failed to decode: composition returns a document, but it has no page.
-    job.compose = [](const std::vector<std::wstring>&, int32_t, int32_t, int32_t,
-                     const vellumet::CancelToken*) { return std::make_unique<PDFWriter::PDF>(); };
+    job.compose = [](const std::vector<std::wstring>&, int32_t, int32_t, int32_t, vellumet::PageColours,
+                     const vellumet::CancelToken*, std::vector<vellumet::LeftOutPicture>*,
+                     int32_t) { return std::make_unique<PDFWriter::PDF>(); };
     EXPECT_EQ(Run(), JobResult::ComposeFailed);
     EXPECT_EQ(host.messages, (std::vector<std::wstring>{L"Can not generate PDF"}));
     EXPECT_TRUE(OutputFolderEmpty());
@@ -394,3 +396,39 @@ INSTANTIATE_TEST_SUITE_P(EachStep, JobCancelTest,
                          ::testing::Values(CancelPoint::BeginBusy, CancelPoint::VersionQuery,
                                            CancelPoint::DuringExport, CancelPoint::Retiming,
                                            CancelPoint::Composition));
+
+TEST_F(ConversionJobTest, LeftOutPicturesAreNamedBeforeTheEndAndChangeNothingElse) {
+    job.settings.colours = {vellumet::Palette::Gray16, vellumet::Dither::None};
+    Composer().leftOut = {{1, L"/tmp/x/Slide2.png", vellumet::LeftOutReason::Damaged}};
+    ASSERT_EQ(Run(), JobResult::Succeeded);
+    EXPECT_EQ(Composer().colours, job.settings.colours) << "the settings' colours reach composition";
+    EXPECT_EQ(host.events, (Events{"BeginBusy", "GetPos", "SetPos 50", "Step 5", "LeftOut 1", "EndBusy"}));
+    EXPECT_EQ(
+        host.leftOut,
+        (std::vector<std::wstring>{
+            L"Slide 2 was left out: the picture is damaged, incomplete or of a kind that cannot be read."}));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(fs::exists(OutputFile()));
+
+    // With nothing left to compose, the notices come before the unchanged message and status.
+    host.events.clear();
+    host.leftOut.clear();
+    Composer().leftOut = {{0, L"/a", vellumet::LeftOutReason::TooLarge},
+                          {1, L"/b", vellumet::LeftOutReason::CannotFit},
+                          {2, L"/c", vellumet::LeftOutReason::PartnerLeftOut}};
+    fs::remove(OutputFile());
+    EXPECT_EQ(Run(), JobResult::ComposeFailed);
+    EXPECT_EQ(host.messages, (std::vector<std::wstring>{L"Can not generate PDF"}));
+    ASSERT_EQ(host.leftOut.size(), 3u);
+    EXPECT_EQ(host.events[host.events.size() - 3], "LeftOut 3");
+    EXPECT_EQ(host.leftOut[2],
+              L"Slide 3 was left out: it shares its page with the picture before it, which was left out.");
+}
+
+TEST(LeftOutNoticeTest, PictureFoldersNameTheFileAndPresentationsTheSlide) {
+    const vellumet::LeftOutPicture picture{4, L"/pics/5.png", vellumet::LeftOutReason::Unreadable};
+    EXPECT_EQ(vellumet::LeftOutNotice(picture, vellumet::JobSource::PictureFolder),
+              L"The picture \"/pics/5.png\" was left out: the file cannot be read.");
+    EXPECT_EQ(vellumet::LeftOutNotice(picture, vellumet::JobSource::Presentation),
+              L"Slide 5 was left out: the file cannot be read.");
+}

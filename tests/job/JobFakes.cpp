@@ -64,6 +64,11 @@ void RecordingHost::ShowMessage(const std::wstring& text, const std::wstring& de
     Record("Message");
 }
 
+void RecordingHost::ShowLeftOut(const std::vector<std::wstring>& notices) {
+    leftOut.insert(leftOut.end(), notices.begin(), notices.end());
+    Record("LeftOut " + std::to_string(notices.size()));
+}
+
 int32_t RecordingHost::ProgressPosition() {
     Record("GetPos");
     return position;
@@ -122,13 +127,17 @@ ComposerState& Composer() {
 
 std::unique_ptr<PDFWriter::PDF> FakeCompose(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                             int32_t pageHeight, int32_t slidesPerPage,
-                                            const vellumet::CancelToken* cancel) {
+                                            vellumet::PageColours colours,
+                                            const vellumet::CancelToken* cancel,
+                                            std::vector<vellumet::LeftOutPicture>* leftOut,
+                                            int32_t /*threads*/) {
     ComposerState& state = Composer();
     ++state.calls;
     state.pictures = pictures;
     state.pageWidth = pageWidth;
     state.pageHeight = pageHeight;
     state.slidesPerPage = slidesPerPage;
+    state.colours = colours;
     state.cancel = cancel;
     state.picturesExisted = std::all_of(pictures.begin(), pictures.end(), [](const std::wstring& p) {
         return std::filesystem::is_regular_file(vellumet::ToPath(p));
@@ -139,8 +148,11 @@ std::unique_ptr<PDFWriter::PDF> FakeCompose(const std::vector<std::wstring>& pic
     if (state.fails) {
         return nullptr;
     }
+    if (leftOut != nullptr) {
+        leftOut->insert(leftOut->end(), state.leftOut.begin(), state.leftOut.end());
+    }
     auto document = std::make_unique<PDFWriter::PDF>();
-    for (size_t i = 0; i < pictures.size(); ++i) {
+    for (size_t i = state.leftOut.size(); i < pictures.size(); ++i) {
         new PDFWriter::Page(document.get(),
                             {static_cast<double>(pageWidth), static_cast<double>(pageHeight)});
     }

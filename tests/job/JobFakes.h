@@ -42,6 +42,8 @@ public:
     void BeginBusy() override { Record("BeginBusy"); }
     void EndBusy() override { Record("EndBusy"); }
     void ShowMessage(const std::wstring& text, const std::wstring& detail) override;
+    // Recorded as "LeftOut <count>".
+    void ShowLeftOut(const std::vector<std::wstring>& notices) override;
     int32_t ProgressPosition() override;
     void SetProgressPosition(int32_t value) override;
     void SetProgressStep(int32_t step) override;
@@ -52,6 +54,7 @@ public:
     std::vector<std::string> events;
     std::vector<std::wstring> messages;
     std::vector<std::wstring> details;  // one per message, empty when none was given
+    std::vector<std::wstring> leftOut;  // every notice of ShowLeftOut
     int32_t position = 0;
     int32_t step = 1;
     vellumet::CancelToken token;
@@ -96,7 +99,8 @@ public:
 };
 
 // The composer the tests hand to the job: records its call in `Composer()`, then runs `hook` (if
-// set), then returns a document with one empty page per picture unless `fails` is set.
+// set), reports `leftOut` as left out, then returns a document with one empty page per picture not
+// left out unless `fails` is set.
 struct ComposerState {
     int calls = 0;
     std::vector<std::wstring> pictures;
@@ -104,13 +108,17 @@ struct ComposerState {
     int32_t pageWidth = 0;
     int32_t pageHeight = 0;
     int32_t slidesPerPage = 0;
+    vellumet::PageColours colours;
     const vellumet::CancelToken* cancel = nullptr;
+    std::vector<vellumet::LeftOutPicture> leftOut;
     bool fails = false;
     std::function<void()> hook;
 };
 ComposerState& Composer();
 std::unique_ptr<PDFWriter::PDF> FakeCompose(const std::vector<std::wstring>& pictures, int32_t pageWidth,
                                             int32_t pageHeight, int32_t slidesPerPage,
-                                            const vellumet::CancelToken* cancel);
+                                            vellumet::PageColours colours,
+                                            const vellumet::CancelToken* cancel,
+                                            std::vector<vellumet::LeftOutPicture>* leftOut, int32_t threads);
 
 }  // namespace jobtest

@@ -34,11 +34,17 @@ fs::path Corpus(const char* name) {
     return fs::path(VELLUMET_CORPUS_DIR) / name;
 }
 
+powerpoint::LibreOfficeOptions ColdOffice() {
+    powerpoint::LibreOfficeOptions options;
+    options.warmOfficeIdleLimit = std::chrono::milliseconds(0);
+    return options;
+}
+
 // Requests cancellation a fixed time after the export has begun.
 class LateCancellingExporter : public powerpoint::LibreOfficeExporter {
 public:
     LateCancellingExporter(vellumet::CancelToken& token, std::chrono::milliseconds delay)
-        : token_(token), delay_(delay) {}
+        : LibreOfficeExporter(ColdOffice()), token_(token), delay_(delay) {}
     ~LateCancellingExporter() override {
         if (timer_.joinable()) {
             timer_.join();
@@ -106,7 +112,8 @@ protected:
 
     jobtest::ScratchFolder scratch;
     jobtest::RecordingHost host;
-    powerpoint::LibreOfficeExporter exporter;
+    // Ended after each export, so that each run can be checked for leaving nothing behind.
+    powerpoint::LibreOfficeExporter exporter{ColdOffice()};
     vellumet::ConversionJob job;
     std::optional<std::string> oldTmpdir_;
 };

@@ -116,3 +116,101 @@ TEST(ImageObject, PlaceImageWritesTheExactOperators) {
     small->PlaceImage(*second);
     EXPECT_EQ(Bytes(small->content), "q\n533.000000 0 0 800.000000 33.000000 0.000000 cm\n/Im2 Do\nQ\n");
 }
+
+namespace {
+
+// Gray samples held in memory, rows padded with 0xEE so that padding read by mistake shows.
+class GrayPicture : public PixelSource {
+public:
+    GrayPicture(int32_t width, int32_t height, std::vector<uint8_t> samples)
+        : width_(width), height_(height), stride_(width + 3) {
+        rows_.assign(static_cast<size_t>(stride_) * static_cast<size_t>(height), 0xEE);
+        for (int32_t r = 0; r < height; ++r) {
+            for (int32_t c = 0; c < width; ++c) {
+                rows_[static_cast<size_t>(r * stride_ + c)] = samples.at(static_cast<size_t>(r * width + c));
+            }
+        }
+    }
+    int32_t Width() const override { return width_; }
+    int32_t Height() const override { return height_; }
+    bool LockBitsBgr(int32_t, int32_t, const uint8_t*&, ptrdiff_t&) override { return false; }
+    bool LockBitsGray(int32_t w, int32_t h, const uint8_t*& firstRow, ptrdiff_t& stride) override {
+        if (w > width_ || h > height_) {
+            return false;
+        }
+        firstRow = rows_.data();
+        stride = stride_;
+        return true;
+    }
+    void UnlockBits() override {}
+
+private:
+    int32_t width_;
+    int32_t height_;
+    int32_t stride_;
+    std::vector<uint8_t> rows_;
+};
+
+// The whole object as RegisterImage writes it after "1 0 obj\n", for `samples` compressed by zlib.
+std::string ExpectedObject(int width, int height, const char* colourSpace, int bits,
+                           const std::vector<uint8_t>& samples) {
+    MemoryStream compressed(0);
+    compressed.Append(samples.data(), static_cast<int32_t>(samples.size()), true);
+    return "<<\n/Type /XObject\n/Subtype /Image\n/Filter /FlateDecode\n/Width " + std::to_string(width) +
+           "\n/Height " + std::to_string(height) + "\n/ColorSpace " + colourSpace + "\n/BitsPerComponent " +
+           std::to_string(bits) + "\n/Length " + std::to_string(compressed.Length()) + "\n>>\nstream\n" +
+           Bytes(compressed) + "\nendstream\nendobj\n";
+}
+
+}  // namespace
+
+TEST(ImageObject, GraySamplesAreWrittenAsDeviceGrayOfEightAndFourBits) {
+    const std::vector<uint8_t> samples = {0x00, 0x11, 0xFF, 0x80, 0x7F, 0x01};
+    {
+        PDF document;
+        GrayPicture picture(3, 2, samples);
+        new ImageObject(&document, &picture, L"PNG", 3, 2, ImageSamples::Gray8);
+        EXPECT_EQ(Bytes(document.Buffer()).substr(16 + 8), ExpectedObject(3, 2, "/DeviceGray", 8, samples));
+        EXPECT_EQ(Bytes(document.Buffer()).substr(16, 8), "1 0 obj\n");
+    }
+    {
+        // Levels 0..15, two a byte, the left pixel high; the odd third pixel fills a byte alone.
+        const std::vector<uint8_t> levels = {0, 1, 15, 8, 7, 10};
+        PDF document;
+        GrayPicture picture(3, 2, levels);
+        new ImageObject(&document, &picture, L"PNG", 3, 2, ImageSamples::Gray4);
+        EXPECT_EQ(Bytes(document.Buffer()).substr(16 + 8),
+                  ExpectedObject(3, 2, "/DeviceGray", 4, {0x01, 0xF0, 0x87, 0xA0}));
+    }
+}
+
+TEST(ImageObject, FourBitRowsOfAnyWidthStartOnAByteOfTheirOwn) {
+    for (const int32_t width : {1, 2, 5, 8, 13}) {
+        std::vector<uint8_t> levels;
+        for (int32_t r = 0; r < 3; ++r) {
+            for (int32_t c = 0; c < width; ++c) {
+                levels.push_back(static_cast<uint8_t>((r * 7 + c * 3 + 1) % 16));
+            }
+        }
+        GrayPicture picture(width, 3, levels);
+        ImageObject image(&picture, L"PNG", width, 3, ImageSamples::Gray4);
+        const size_t rowBytes = static_cast<size_t>(width + 1) / 2;
+        const std::vector<uint8_t> packed = Inflate(image.stream, rowBytes * 3);
+        ASSERT_EQ(packed.size(), rowBytes * 3) << width;
+        for (int32_t r = 0; r < 3; ++r) {
+            for (int32_t c = 0; c < width + (width % 2); ++c) {
+                const uint8_t byte = packed[static_cast<size_t>(r) * rowBytes + static_cast<size_t>(c / 2)];
+                const uint8_t nibble = c % 2 == 0 ? byte >> 4 : byte & 0x0F;
+                const uint8_t expected = c < width ? levels[static_cast<size_t>(r * width + c)] : 0;
+                EXPECT_EQ(nibble, expected) << "width " << width << " row " << r << " column " << c;
+            }
+        }
+    }
+}
+
+TEST(ImageObject, APictureWithoutGraySamplesGivesAnEmptyGrayImage) {
+    FakePicture colour(2, 2, 1, 2, 3);
+    ImageObject image(&colour, L"PNG", 2, 2, ImageSamples::Gray4);
+    EXPECT_EQ(image.stream.Length(), 0);
+    EXPECT_EQ(colour.locks, 0);
+}

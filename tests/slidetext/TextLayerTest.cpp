@@ -48,6 +48,7 @@ struct Composed {
             PagePicture page;
             page.firstSlide = k * static_cast<size_t>(perPage);
             page.slots = perPage;
+            page.shownSlots = perPage;
             page.picture = {0, 100, 600, 550};
             page.pageHeight = 800;
             pages.push_back(page);

@@ -20,7 +20,7 @@ SlideText OneWord(SlideBox box, int quarterTurns = 0, std::wstring text = L"word
 
 std::vector<PagePicture> Pages(std::vector<PixelSize> pictures, std::vector<PDFWriter::PageBox> boxes, int perPage,
                                PixelSize page) {
-    const auto pages = PagePicturesOf(pictures, boxes, perPage, page);
+    const auto pages = PagePicturesOf(pictures, {}, boxes, perPage, page);
     EXPECT_TRUE(pages.has_value());
     return pages.value_or(std::vector<PagePicture>{});
 }
@@ -136,15 +136,28 @@ TEST(WordPlacement, WordsEndWithASpaceUnlessTheNextGoesOnWithTheirLine) {
 
 TEST(WordPlacement, PagesThatCannotBeMatchedToTheirSlidesGiveNothing) {
     // Three pictures, but one gave no page; and a picture whose size is unknown.
-    EXPECT_FALSE(PagePicturesOf(std::vector<PixelSize>{{4, 3}, {4, 3}, {4, 3}},
-                                std::vector<PDFWriter::PageBox>{{0, 0, 1, 1}, {0, 0, 1, 1}}, 1, {3, 4})
+    const std::vector<PixelSize> three = {{4, 3}, {4, 3}, {4, 3}};
+    const std::vector<PDFWriter::PageBox> two = {{0, 0, 1, 1}, {0, 0, 1, 1}};
+    EXPECT_FALSE(PagePicturesOf(three, {}, two, 1, {3, 4}).has_value()) << "a page missing, none said left out";
+    EXPECT_FALSE(PagePicturesOf(std::vector<PixelSize>{{0, 0}}, {}, std::vector<PDFWriter::PageBox>{{0, 0, 1, 1}},
+                                1, {3, 4})
                      .has_value());
-    EXPECT_FALSE(PagePicturesOf(std::vector<PixelSize>{{0, 0}}, std::vector<PDFWriter::PageBox>{{0, 0, 1, 1}}, 1,
-                                {3, 4})
-                     .has_value());
-    EXPECT_FALSE(PagePicturesOf(std::vector<PixelSize>{{4, 3}}, std::vector<PDFWriter::PageBox>{{0, 0, 1, 1}}, 3,
-                                {3, 4})
-                     .has_value());
+    EXPECT_FALSE(PagePicturesOf(three, {}, two, 3, {3, 4}).has_value());
+}
+
+TEST(WordPlacement, PicturesLeftOutByCompositionShiftTheLaterPages) {
+    const std::vector<PixelSize> five = {{4, 3}, {4, 3}, {4, 3}, {4, 3}, {4, 3}};
+    const std::vector<size_t> leftOut = {1};
+    const auto single = PagePicturesOf(five, leftOut, std::vector<PDFWriter::PageBox>(4), 1, {3, 4});
+    ASSERT_TRUE(single.has_value());
+    EXPECT_EQ((*single)[1].firstSlide, 2u) << "the second page shows the third slide";
+    // Pairs: the first pair lost its lower slide; the second pair is gone with its first slide.
+    const std::vector<size_t> pairLeftOut = {1, 2, 3};
+    const auto pairs = PagePicturesOf(five, pairLeftOut, std::vector<PDFWriter::PageBox>(2), 2, {3, 4});
+    ASSERT_TRUE(pairs.has_value());
+    EXPECT_EQ((*pairs)[0].shownSlots, 1);
+    EXPECT_EQ((*pairs)[1].firstSlide, 4u);
+    EXPECT_EQ((*pairs)[1].shownSlots, 1) << "the deck's last slide alone";
 }
 
 }  // namespace

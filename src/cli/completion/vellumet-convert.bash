@@ -43,6 +43,14 @@ _vellumet_convert()
             _filedir -d
             return
             ;;
+        --palette)
+            mapfile -t COMPREPLY < <(compgen -W "rgb gray gray16" -- "$cur")
+            return
+            ;;
+        --dither)
+            mapfile -t COMPREPLY < <(compgen -W "ordered none" -- "$cur")
+            return
+            ;;
         --page-size | -h | --help | --version | --list-devices)
             return
             ;;

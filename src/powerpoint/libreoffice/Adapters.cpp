@@ -28,6 +28,7 @@
 #include "powerpoint/libreoffice/ExportSize.h"
 #include "powerpoint/libreoffice/OfficeProcess.h"
 #include "powerpoint/libreoffice/OfficeSession.h"
+#include "powerpoint/libreoffice/PdfRasteriser.h"
 
 namespace powerpoint {
 
@@ -117,7 +118,9 @@ public:
             return Fail(why);
         }
         try {
-            return Answer(dispId, kind, args);
+            InvokeResult result = Answer(dispId, kind, args);
+            session_->NoteProgress();
+            return result;
         } catch (const css::uno::Exception& e) {
             return Fail(session_->Explain(e));
         } catch (const std::bad_alloc&) {
@@ -346,9 +349,7 @@ public:
 private:
     InvokeResult Answer(int32_t dispId, InvokeKind kind, const Args& args) override {
         if (dispId == dispid::Slides::Count && kind == InvokeKind::PropertyGet && args.empty()) {
-            const sal_Int32 count = pages_->getCount();
-            Session().AllowForSlides(count);
-            return Integer(count);
+            return Integer(pages_->getCount());
         }
         int32_t index = 0;
         if (dispId == dispid::Slides::Item && kind == InvokeKind::Method && args.size() == 1 &&
@@ -399,8 +400,9 @@ private:
         return Reference<css::container::XIndexAccess>(supplier->getDrawPages(), UNO_QUERY_THROW);
     }
 
-    // One PNG per slide, "Slide<n>.png" with n from 1, written in slide order. On failure the
-    // pictures written so far are removed.
+    // One PNG per slide, "Slide<n>.png" with n from 1, written in slide order, each of the slide's
+    // own aspect fitted into the requested size. On failure the pictures written so far are
+    // removed.
     InvokeResult Export(const std::wstring& folder, std::wstring filter, PixelSize requested) {
         for (auto& c : filter) {
             c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
@@ -422,34 +424,88 @@ private:
             return Fail(L"The folder for the pictures cannot be created: " + folder);
         }
 
+        const Reference<css::container::XIndexAccess> pages = Pages();
+        const sal_Int32 count = pages->getCount();
+        std::vector<PixelSize> sizes;
+        for (sal_Int32 i = 0; i < count; ++i) {
+            sizes.push_back(PictureSize(
+                Reference<css::drawing::XDrawPage>(pages->getByIndex(i), UNO_QUERY_THROW), requested));
+        }
+
         std::vector<std::filesystem::path> written;
-        InvokeResult result = ExportInto(directory, requested, written);
-        if (!result.succeeded) {
-            for (const auto& file : written) {
-                std::filesystem::remove(file, ec);
+        if (Session().Options().exportThroughPdf) {
+            if (ExportThroughPdf(directory, sizes, written)) {
+                return Done();
             }
+            RemoveFiles(written);
+            // A stopped or lost office is the conversation's end; anything else the office's own
+            // picture export may still manage.
+            std::wstring why;
+            if (!Session().Usable(why)) {
+                return Fail(why);
+            }
+        }
+        InvokeResult result = ExportSlideBySlide(pages, directory, sizes, written);
+        if (!result.succeeded) {
+            RemoveFiles(written);
         }
         return result;
     }
 
-    InvokeResult ExportInto(const std::filesystem::path& directory, PixelSize requested,
-                            std::vector<std::filesystem::path>& written) {
-        const Reference<css::container::XIndexAccess> pages = Pages();
-        const sal_Int32 count = pages->getCount();
-        Session().AllowForSlides(count);
+    static void RemoveFiles(std::vector<std::filesystem::path>& files) {
+        std::error_code ec;
+        for (const auto& file : files) {
+            std::filesystem::remove(file, ec);
+        }
+        files.clear();
+    }
+
+    // The office exports the document once as PDF into its private folder, and its pages are
+    // rendered on every core. False when either fails; the PDF file is gone either way.
+    bool ExportThroughPdf(const std::filesystem::path& directory, const std::vector<PixelSize>& sizes,
+                          std::vector<std::filesystem::path>& written) {
+        RasterRequest request;
+        request.pdf = Session().IntermediateFile(".pdf");
+        request.sizes = sizes;
+        request.folder = directory;
+        request.workers = Session().Options().rasterWorkers;
+        request.program = Session().Options().rasteriserProgram;
+        std::wstring why;
+        bool done = Session().ExportPdf(document_, request.pdf, why);
+        if (done) {
+            done = RasterisePdf(
+                request,
+                [this] {
+                    std::wstring stopped;
+                    return Session().Usable(stopped);
+                },
+                [this](int) { Session().NoteProgress(); }, written, why);
+        }
+        std::error_code ec;
+        std::filesystem::remove(request.pdf, ec);
+        return done;
+    }
+
+    // The office's own picture export, one slide at a time.
+    InvokeResult ExportSlideBySlide(const Reference<css::container::XIndexAccess>& pages,
+                                    const std::filesystem::path& directory,
+                                    const std::vector<PixelSize>& sizes,
+                                    std::vector<std::filesystem::path>& written) {
         const Reference<css::document::XExporter> exporter(
             Session().ServiceManager()->createInstanceWithContext("com.sun.star.drawing.GraphicExportFilter",
                                                                   Session().Context()),
             UNO_QUERY_THROW);
         const Reference<css::document::XFilter> graphicFilter(exporter, UNO_QUERY_THROW);
 
-        for (sal_Int32 i = 0; i < count; ++i) {
+        for (size_t i = 0; i < sizes.size(); ++i) {
             std::wstring why;
             if (!Session().Usable(why)) {
                 return Fail(why);
             }
-            const Reference<css::drawing::XDrawPage> page(pages->getByIndex(i), UNO_QUERY_THROW);
-            const PixelSize size = PictureSize(page, requested);
+            const std::wstring slide = std::to_wstring(i + 1);
+            const Reference<css::drawing::XDrawPage> page(pages->getByIndex(static_cast<sal_Int32>(i)),
+                                                          UNO_QUERY_THROW);
+            const PixelSize size = sizes[i];
             const std::filesystem::path file = directory / ("Slide" + std::to_string(i + 1) + ".png");
             std::error_code ec;
             std::filesystem::remove(file, ec);
@@ -473,18 +529,17 @@ private:
 
             const std::wstring name = vellumet::FromPath(file);
             if (!exported) {
-                return Fail(
-                    Session().Explain(L"The office could not export slide " + std::to_wstring(i + 1) + L"."));
+                return Fail(Session().Explain(L"The office could not export slide " + slide + L"."));
             }
             const PixelSize made = ReadPngSize(file);
             if (made.width == 0) {
-                return Fail(Session().Explain(L"The picture of slide " + std::to_wstring(i + 1) +
-                                              L" is missing or empty: " + name));
+                return Fail(
+                    Session().Explain(L"The picture of slide " + slide + L" is missing or empty: " + name));
             }
             if (made != size) {
-                return Fail(L"The picture of slide " + std::to_wstring(i + 1) + L" has the wrong size: " +
-                            name);
+                return Fail(L"The picture of slide " + slide + L" has the wrong size: " + name);
             }
+            Session().NoteProgress();
         }
         return Done();
     }
@@ -541,7 +596,7 @@ private:
         return Fail(Unknown(L"application", dispId, kind));
     }
 
-    void OnLastRelease() noexcept override { Session().End(); }
+    void OnLastRelease() noexcept override { Session().EndConversation(); }
 };
 
 }  // namespace

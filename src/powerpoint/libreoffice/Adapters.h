@@ -13,7 +13,7 @@ namespace powerpoint {
 class OfficeSession;
 
 // The application object of a started session, with one reference owned by the caller. Releasing
-// its last reference ends the session.
+// its last reference ends the conversation (OfficeSession::EndConversation).
 AutomationObject* NewApplicationObject(std::shared_ptr<OfficeSession> session);
 
 }  // namespace powerpoint

@@ -12,10 +12,38 @@ namespace powerpoint {
 
 namespace {
 
-// A crashed office gets one fresh successor; a deck that crashes the office twice is given up.
-constexpr int kAttempts = 2;
+// One attempt of the conversation against `server`; `lastFailure` gets why it failed.
+int Attempt(LibreOfficeServer& server, int flags, const std::wstring& sourcePath, const std::wstring& folder,
+            int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
+            const vellumet::CancelToken* cancel, std::wstring& lastFailure) {
+    FailureRecorder recorder(server);
+    const int result = powerpoint::ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight,
+                                                openDispId, recorder, cancel);
+    if (result == kExportNoServer) {
+        lastFailure = server.LastError();
+    } else if (result != kExportDone && recorder.FirstFailure()) {
+        lastFailure =
+            recorder.FirstFailure()->error.empty() ? recorder.Describe() : recorder.FirstFailure()->error;
+    } else if (result == kExportDone) {
+        lastFailure.clear();
+    }
+    return result;
+}
 
 }  // namespace
+
+LibreOfficeExporter::LibreOfficeExporter(LibreOfficeOptions options) : options_(std::move(options)) {}
+
+LibreOfficeExporter::~LibreOfficeExporter() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
 
 int LibreOfficeExporter::GetPowerPointVersion() {
     try {
@@ -30,9 +58,30 @@ std::wstring LibreOfficeExporter::VersionRefusal() const {
     return kOfficeVersionRefusal;
 }
 
+std::wstring LibreOfficeExporter::LastFailure() const {
+    return lastFailure_;
+}
+
 int LibreOfficeExporter::ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                                       int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                                       const vellumet::CancelToken* cancel) {
+    std::lock_guard call(callMutex_);
+    int result = kExportCallFailed;
+    try {
+        OnOfficeThread([&] {
+            result = Export(flags, sourcePath, folder, exportWidth, exportHeight, openDispId, cancel);
+        });
+    } catch (const std::exception&) {
+        // No thread for the office: no pictures, which the job reports.
+        lastFailure_.clear();
+        return kExportCallFailed;
+    }
+    return result;
+}
+
+int LibreOfficeExporter::Export(int flags, const std::wstring& sourcePath, const std::wstring& folder,
+                                int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
+                                const vellumet::CancelToken* cancel) {
     lastFailure_.clear();
     try {
         if (!sourcePath.empty()) {
@@ -41,33 +90,77 @@ int LibreOfficeExporter::ExportSlides(int flags, const std::wstring& sourcePath,
                 return kExportCallFailed;
             }
         }
+        if (!warm_) {
+            LibreOfficeOptions options = options_;
+            options.keepOfficeWarm = options_.warmOfficeIdleLimit.count() > 0;
+            warm_ = std::make_unique<LibreOfficeServer>(options);
+        }
+        warm_->SetCancel(cancel);
+        int result = Attempt(*warm_, flags, sourcePath, folder, exportWidth, exportHeight, openDispId, cancel,
+                             lastFailure_);
+        warm_->SetCancel(nullptr);
+        const bool cancelled = cancel != nullptr && cancel->IsCancelled();
+        if (result == kExportDone || result == kExportCancelled || cancelled ||
+            !warm_->OfficeEndedUnexpectedly()) {
+            return result;
+        }
+        // The office crashed on this deck: a fresh office of its own, which exports slide by slide
+        // (the deck may crash the office's PDF export).
         LibreOfficeOptions options = options_;
         options.cancel = cancel;
-        for (int attempt = 1;; ++attempt) {
-            LibreOfficeServer server(options);
-            FailureRecorder recorder(server);
-            const int result = powerpoint::ExportSlides(flags, sourcePath, folder, exportWidth, exportHeight,
-                                                        openDispId, recorder, cancel);
-            if (result == kExportNoServer) {
-                lastFailure_ = server.LastError();
-            } else if (result != kExportDone && recorder.FirstFailure()) {
-                lastFailure_ = recorder.FirstFailure()->error.empty() ? recorder.Describe()
-                                                                      : recorder.FirstFailure()->error;
-            }
-            const bool cancelled = cancel != nullptr && cancel->IsCancelled();
-            if (result == kExportDone) {
-                lastFailure_.clear();
-            }
-            if (result == kExportDone || result == kExportCancelled || cancelled || attempt == kAttempts ||
-                !server.OfficeEndedUnexpectedly()) {
-                return result;
-            }
-        }
+        options.keepOfficeWarm = false;
+        options.exportThroughPdf = false;
+        LibreOfficeServer fresh(options);
+        result = Attempt(fresh, flags, sourcePath, folder, exportWidth, exportHeight, openDispId, cancel,
+                         lastFailure_);
+        return result;
     } catch (const std::exception&) {
         // Allocation failures below the conversation: no pictures, which the job reports.
         lastFailure_.clear();
         return kExportCallFailed;
     }
+}
+
+void LibreOfficeExporter::OnOfficeThread(const std::function<void()>& task) {
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable()) {
+        thread_ = std::thread([this] { OfficeThread(); });
+    }
+    task_ = &task;
+    wake_.notify_all();
+    wake_.wait(lock, [this] { return task_ == nullptr; });
+}
+
+void LibreOfficeExporter::OfficeThread() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        if (task_ != nullptr) {
+            const std::function<void()>* task = task_;
+            lock.unlock();
+            try {
+                (*task)();
+            } catch (...) {
+                // The task reports its own failures.
+            }
+            lock.lock();
+            task_ = nullptr;
+            wake_.notify_all();
+            continue;
+        }
+        const auto woken = [this] { return quit_ || task_ != nullptr; };
+        if (warm_ && options_.warmOfficeIdleLimit.count() > 0) {
+            if (!wake_.wait_for(lock, options_.warmOfficeIdleLimit, woken)) {
+                // Idle for too long: the office goes, a later export starts a new one.
+                lock.unlock();
+                warm_->EndOffice();
+                lock.lock();
+            }
+        } else {
+            wake_.wait(lock, woken);
+        }
+    }
+    lock.unlock();
+    warm_.reset();
 }
 
 }  // namespace powerpoint

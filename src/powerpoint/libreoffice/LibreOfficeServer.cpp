@@ -10,6 +10,21 @@ namespace powerpoint {
 
 LibreOfficeServer::LibreOfficeServer(LibreOfficeOptions options) : options_(std::move(options)) {}
 
+LibreOfficeServer::~LibreOfficeServer() {
+    EndOffice();
+}
+
+void LibreOfficeServer::SetCancel(const vellumet::CancelToken* cancel) {
+    options_.cancel = cancel;
+}
+
+void LibreOfficeServer::EndOffice() noexcept {
+    if (warm_ && !warm_->InConversation()) {
+        warm_->End();
+    }
+    warm_.reset();
+}
+
 AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
     std::wstring error;
     OfficeFootprint footprint;
@@ -18,12 +33,32 @@ AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
         error = L"No automation server is registered for " + progId + L".";
     } else {
         try {
-            LibreOfficeOptions options = options_;
-            options.onUnexpectedEnd = [this](int) {
+            // A warm office that died or was stopped while it waited, or that is busy with another
+            // conversation, is not used; its end is no failure of the conversation to come.
+            if (warm_ && (warm_->InConversation() || !warm_->Healthy())) {
+                EndOffice();
+            }
+            {
                 std::lock_guard lock(mutex_);
-                endedUnexpectedly_ = true;
-            };
-            std::shared_ptr<OfficeSession> session = OfficeSession::Start(options, error, footprint);
+                endedUnexpectedly_ = false;
+            }
+            std::shared_ptr<OfficeSession> session;
+            if (warm_) {
+                warm_->BeginConversation(options_.cancel);
+                session = warm_;
+                footprint = warmFootprint_;
+            } else {
+                LibreOfficeOptions options = options_;
+                options.onUnexpectedEnd = [this](int) {
+                    std::lock_guard lock(mutex_);
+                    endedUnexpectedly_ = true;
+                };
+                session = OfficeSession::Start(options, error, footprint);
+                if (session && options_.keepOfficeWarm) {
+                    warm_ = session;
+                    warmFootprint_ = footprint;
+                }
+            }
             if (session) {
                 application = NewApplicationObject(std::move(session));
             }

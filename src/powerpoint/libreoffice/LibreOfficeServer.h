@@ -8,10 +8,17 @@
 // The first office started makes SIGPIPE ignored in this process (unless a handler is set), so
 // that a dead office fails the call in flight instead of killing the program.
 //
+// With options.keepOfficeWarm, releasing the application object closes the conversation's
+// documents and keeps the office for the next CreateObject, as long as it is healthy; an office that
+// crashed, hung or was cancelled is ended and the next CreateObject starts a fresh one. The server's
+// destructor (or EndOffice) ends the warm office. CreateObject, EndOffice, SetCancel and the
+// destructor are then called from one thread, the one that uses the objects.
+//
 // A watchdog kills the office's process group when the budget runs out or the cancel token is set;
-// every call then fails instead of hanging. Two servers, or two objects of one server, never share
-// an office, a profile or a pipe.
+// every call then fails instead of hanging. Two servers never share an office, a profile or a pipe,
+// nor do two conversations at once.
 
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -20,9 +27,20 @@
 
 namespace powerpoint {
 
+class OfficeSession;
+
 class LibreOfficeServer : public AutomationServer {
 public:
     explicit LibreOfficeServer(LibreOfficeOptions options = {});
+    ~LibreOfficeServer() override;
+
+    LibreOfficeServer(const LibreOfficeServer&) = delete;
+    LibreOfficeServer& operator=(const LibreOfficeServer&) = delete;
+
+    // The cancel token of the conversations to come (may be null; must outlive them).
+    void SetCancel(const vellumet::CancelToken* cancel);
+    // Ends the warm office, if there is one and no conversation uses it.
+    void EndOffice() noexcept;
 
     // The application object for L"Powerpoint.Application" (one reference, owned by the caller), or
     // null for any other class name or when the office cannot be started. The office is killed if
@@ -43,6 +61,8 @@ private:
     std::wstring lastError_;
     OfficeFootprint lastFootprint_;
     bool endedUnexpectedly_ = false;
+    std::shared_ptr<OfficeSession> warm_;  // with keepOfficeWarm: the office kept for the next conversation
+    OfficeFootprint warmFootprint_;
 };
 
 }  // namespace powerpoint

@@ -18,14 +18,30 @@ struct LibreOfficeOptions {
     // Polled by the watchdog; when set, the office is killed. May be null; must outlive the
     // conversation.
     const vellumet::CancelToken* cancel = nullptr;
-    // Start-up and opening of the presentation.
+    // The start of the office, and the opening of each presentation.
     std::chrono::milliseconds startBudget{60000};
-    // Added per slide once the slide count is known (counted from then, on top of startBudget).
-    std::chrono::milliseconds slideBudget{10000};
+    // Once a presentation is open, the longest the office may go without progress before it is
+    // stopped, whatever the length of the deck. Progress is an answered call, a page of the PDF
+    // export written or a picture made.
+    std::chrono::milliseconds stallBudget{60000};
     // The office program; empty means the installed soffice.bin.
     std::string officeBinary;
     // Where the office's private folder is made; empty means $TMPDIR, or /tmp.
     std::filesystem::path tempRoot;
+    // A server keeps its office for the next conversation after one has ended (closing that
+    // conversation's documents), as long as the office is healthy; the server's end ends it.
+    bool keepOfficeWarm = false;
+    // How long the exporter (LibreOfficeExporter) keeps an idle office for its next export; zero
+    // ends the office after each export.
+    std::chrono::milliseconds warmOfficeIdleLimit{300000};
+    // The export of the slides: one PDF export by the office whose pages are rendered on every
+    // core (PdfRasteriser.h), falling back to the office's slide-by-slide picture export when that
+    // fails; false goes slide by slide at once.
+    bool exportThroughPdf = true;
+    // Page renderer processes; 0 means one per core.
+    int rasterWorkers = 0;
+    // The page renderer program; empty means the one of this build or installation.
+    std::string rasteriserProgram;
     // Called at most once, from the conversation's thread, when the office failed on its own: it
     // crashed or quit, or it could not be reached while starting, rather than being ended, timed
     // out or cancelled by us. With its exit status (128 + the signal when killed; -1 while it still

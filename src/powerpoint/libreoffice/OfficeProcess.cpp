@@ -432,8 +432,13 @@ void OfficeProcess::RemoveTraces() noexcept {
 }
 
 Watchdog::Watchdog(std::chrono::steady_clock::time_point deadline, std::function<bool()> check,
-                   std::function<void()> kill)
-    : check_(std::move(check)), kill_(std::move(kill)), deadline_(deadline) {
+                   std::function<void()> kill, std::function<uint64_t()> progress,
+                   std::chrono::milliseconds stallLimit)
+    : check_(std::move(check)),
+      kill_(std::move(kill)),
+      progress_(std::move(progress)),
+      stallLimit_(stallLimit),
+      deadline_(deadline) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -444,6 +449,7 @@ Watchdog::~Watchdog() {
 void Watchdog::Rearm(std::chrono::steady_clock::time_point deadline) {
     std::lock_guard lock(mutex_);
     deadline_ = deadline;
+    resync_ = true;
     wake_.notify_all();
 }
 
@@ -465,7 +471,18 @@ Watchdog::Verdict Watchdog::Fired() const {
 
 void Watchdog::Run() {
     std::unique_lock lock(mutex_);
+    uint64_t progressSeen = progress_ ? progress_() : 0;
     while (!stop_) {
+        if (progress_) {
+            const uint64_t progress = progress_();
+            if (resync_) {
+                // Progress made before a new deadline was set belongs to the work before it.
+                resync_ = false;
+            } else if (progress != progressSeen) {
+                deadline_ = std::chrono::steady_clock::now() + stallLimit_;
+            }
+            progressSeen = progress;
+        }
         Verdict verdict = Verdict::None;
         if (check_ && check_()) {
             verdict = Verdict::Cancelled;

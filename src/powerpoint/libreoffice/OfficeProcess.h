@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -95,16 +96,21 @@ private:
     Confinement confinement_;
 };
 
-// Kills an office when its time budget runs out or when a cancel is requested. The budget can be
-// re-armed (when the amount of work becomes known). Stop is called before the office is reaped.
+// Kills an office when its deadline passes or when a cancel is requested. The deadline is set for
+// a piece of work whose length is known (Rearm), and moved on by progress: whenever the value of
+// the progress probe changes, the deadline becomes `stallLimit` from then, so an office that keeps
+// making progress is never stopped and one that stops is stopped `stallLimit` later, whatever the
+// length of the work. Stop is called before the office is reaped.
 class Watchdog {
 public:
     enum class Verdict { None, TimedOut, Cancelled };
 
     // check: polled every 50 ms; returns true when the work must stop (a cancel).
-    // kill: called once, from the watchdog's thread, when the budget runs out or check fires.
+    // kill: called once, from the watchdog's thread, when the deadline passes or check fires.
+    // progress: polled every 50 ms, before the deadline is looked at; may be empty.
     Watchdog(std::chrono::steady_clock::time_point deadline, std::function<bool()> check,
-             std::function<void()> kill);
+             std::function<void()> kill, std::function<uint64_t()> progress = {},
+             std::chrono::milliseconds stallLimit = std::chrono::milliseconds(60000));
     ~Watchdog();
 
     Watchdog(const Watchdog&) = delete;
@@ -119,10 +125,13 @@ private:
 
     std::function<bool()> check_;
     std::function<void()> kill_;
+    std::function<uint64_t()> progress_;
+    std::chrono::milliseconds stallLimit_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::chrono::steady_clock::time_point deadline_;
     bool stop_ = false;
+    bool resync_ = false;  // Rearm was called since the last poll
     Verdict verdict_ = Verdict::None;
     std::thread thread_;
 };

@@ -10,6 +10,7 @@
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XDesktop.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/task/ErrorCodeRequest.hpp>
@@ -157,7 +158,8 @@ std::wstring FromOUString(const rtl::OUString& text) {
 OfficeSession::OfficeSession(const LibreOfficeOptions& options)
     : options_(options),
       process_(options.officeBinary.empty() ? std::string(VELLUMET_SOFFICE_BIN) : options.officeBinary,
-               options.tempRoot) {}
+               options.tempRoot),
+      cancel_(options.cancel) {}
 
 OfficeSession::~OfficeSession() {
     End();
@@ -175,11 +177,14 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(const LibreOfficeOptions& op
         session->End();
         return nullptr;
     }
-    const vellumet::CancelToken* cancel = options.cancel;
-    OfficeProcess* process = &session->process_;
+    OfficeSession* self = session.get();
     session->watchdog_ = std::make_unique<Watchdog>(
         std::chrono::steady_clock::now() + options.startBudget,
-        [cancel] { return cancel != nullptr && cancel->IsCancelled(); }, [process] { process->Kill(); });
+        [self] {
+            const vellumet::CancelToken* cancel = self->cancel_.load();
+            return cancel != nullptr && cancel->IsCancelled();
+        },
+        [self] { self->process_.Kill(); }, [self] { return self->Progress(); }, options.stallBudget);
     if (!session->Connect(error)) {
         // An office that runs but cannot be reached failed on its own too, unless we stopped it.
         if (session->watchdog_->Fired() == Watchdog::Verdict::None) {
@@ -262,24 +267,8 @@ void OfficeSession::End() noexcept {
         watchdog_->Rearm(std::chrono::steady_clock::now() + std::chrono::seconds(20));
     }
     try {
-        const bool alive = process_.Poll() == OfficeProcess::kRunning &&
-                           (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None);
-        for (auto& document : documents_) {
-            try {
-                if (!alive) {
-                    break;
-                }
-                Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
-                if (closeable.is()) {
-                    closeable->close(true);
-                } else {
-                    document->dispose();
-                }
-            } catch (...) {
-                // The office is ended below whatever happened to the document.
-            }
-        }
-        documents_.clear();
+        const bool alive = OfficeRuns();
+        CloseDocuments(alive);
         if (alive && desktop_.is()) {
             try {
                 Reference<css::frame::XDesktop> desktop(desktop_, UNO_QUERY);
@@ -313,6 +302,79 @@ void OfficeSession::End() noexcept {
     process_.RemoveTraces();
 }
 
+void OfficeSession::CloseDocuments(bool alive) noexcept {
+    for (auto& document : documents_) {
+        if (!alive) {
+            break;
+        }
+        try {
+            Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+            if (closeable.is()) {
+                closeable->close(true);
+            } else {
+                document->dispose();
+            }
+        } catch (...) {
+            // A document that cannot be closed goes with the office.
+        }
+    }
+    documents_.clear();
+}
+
+bool OfficeSession::OfficeRuns() const {
+    return process_.Pid() > 0 && process_.Poll() == OfficeProcess::kRunning &&
+           (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None);
+}
+
+bool OfficeSession::Healthy() const {
+    return !ended_ && OfficeRuns();
+}
+
+bool OfficeSession::Answers() noexcept {
+    try {
+        return context_.is() && context_->getServiceManager().is();
+    } catch (...) {
+        return false;
+    }
+}
+
+void OfficeSession::BeginConversation(const vellumet::CancelToken* cancel) {
+    cancel_ = cancel;
+    inConversation_ = true;
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget);
+    }
+}
+
+void OfficeSession::EndConversation() noexcept {
+    inConversation_ = false;
+    if (!options_.keepOfficeWarm || !Healthy()) {
+        End();
+        return;
+    }
+    // A hung close is cut short; then the office is not kept.
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.stallBudget);
+    }
+    CloseDocuments(true);
+    if (!Answers()) {
+        // The connection is lost: the office is dying, or it stopped answering. Give a dying
+        // office time to be seen gone, so that its end is reported as its own.
+        process_.WaitForExit(std::chrono::seconds(2));
+        End();
+        return;
+    }
+    if (!Healthy()) {
+        End();
+        return;
+    }
+    // Idle: no deadline and no cancel token until the next conversation begins.
+    cancel_ = nullptr;
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::time_point::max());
+    }
+}
+
 void OfficeSession::ReportOwnFailure(int status) noexcept {
     if (ownFailureReported_ || !options_.onUnexpectedEnd) {
         return;
@@ -337,11 +399,15 @@ bool OfficeSession::Usable(std::wstring& why) const {
     return true;
 }
 
-void OfficeSession::AllowForSlides(int slides) {
-    if (watchdog_ && !ended_) {
-        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget +
-                         options_.slideBudget * std::max(slides, 0));
+uint64_t OfficeSession::Progress() const {
+    uint64_t progress = progress_.load(std::memory_order_relaxed);
+    std::lock_guard lock(watchedMutex_);
+    if (!watched_.empty()) {
+        std::error_code ec;
+        const uintmax_t size = std::filesystem::file_size(watched_, ec);
+        progress += ec ? 0 : size;
     }
+    return progress;
 }
 
 std::wstring OfficeSession::Explain(const css::uno::Exception& e) const {
@@ -367,6 +433,58 @@ std::wstring OfficeSession::Explain(const std::wstring& fallback) const {
     return fallback.empty() ? std::wstring(L"The office failed.") : fallback;
 }
 
+std::filesystem::path OfficeSession::IntermediateFile(const std::string& extension) {
+    return process_.PrivateFolder() / ("intermediate-" + std::to_string(++intermediates_) + extension);
+}
+
+bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
+                              const std::filesystem::path& file, std::wstring& error) {
+    if (!Usable(error)) {
+        return false;
+    }
+    // The export is one call, as long as the deck: each page it writes is progress.
+    struct Watching {
+        OfficeSession& session;
+        Watching(OfficeSession& s, const std::filesystem::path& file) : session(s) {
+            std::lock_guard lock(session.watchedMutex_);
+            session.watched_ = file;
+        }
+        ~Watching() {
+            std::lock_guard lock(session.watchedMutex_);
+            session.watched_.clear();
+        }
+    } watching(*this, file);
+    try {
+        // Every slide becomes a page, drawn as the picture export would draw it: hidden slides
+        // included, form controls drawn rather than made into PDF form fields, no notes pages and
+        // nothing the pictures do not need (bookmarks, structure tags).
+        const css::beans::PropertyValue filterData[] = {Property("ExportHiddenSlides", css::uno::Any(true)),
+                                                        Property("ExportFormFields", css::uno::Any(false)),
+                                                        Property("ExportNotesPages", css::uno::Any(false)),
+                                                        Property("ExportBookmarks", css::uno::Any(false)),
+                                                        Property("UseTaggedPDF", css::uno::Any(false))};
+        const css::beans::PropertyValue descriptor[] = {
+            Property("FilterName", css::uno::Any(rtl::OUString("impress_pdf_Export"))),
+            Property("FilterData",
+                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(filterData, 5)))};
+        const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
+        storable->storeToURL(rtl::OUString::createFromAscii(FileUrl(file.string()).c_str()),
+                             css::uno::Sequence<css::beans::PropertyValue>(descriptor, 2));
+    } catch (const css::uno::Exception& e) {
+        error = Explain(e);
+        return false;
+    } catch (...) {
+        error = Explain(L"The office could not export the slides as PDF.");
+        return false;
+    }
+    std::error_code ec;
+    if (std::filesystem::file_size(file, ec) == 0 || ec) {
+        error = Explain(L"The office's PDF export left no file.");
+        return false;
+    }
+    return true;
+}
+
 Reference<css::lang::XComponent> OfficeSession::OpenPresentation(const std::wstring& path,
                                                                  std::wstring& error) {
     if (!Usable(error)) {
@@ -375,6 +493,9 @@ Reference<css::lang::XComponent> OfficeSession::OpenPresentation(const std::wstr
     error = PresentationFileRefusal(path);
     if (!error.empty()) {
         return {};
+    }
+    if (watchdog_) {
+        watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget);
     }
     std::error_code ec;
     const std::filesystem::path file = std::filesystem::absolute(vellumet::ToPath(path), ec);

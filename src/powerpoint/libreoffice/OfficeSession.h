@@ -14,7 +14,10 @@
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
+#include <atomic>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,17 +40,40 @@ public:
     // Closes the documents, terminates the office, reaps it and removes its traces. Idempotent.
     void End() noexcept;
 
+    // A session serves one conversation after another when options.keepOfficeWarm is set. A
+    // conversation begins with the start or with BeginConversation, which gives the opening of its
+    // presentation the start budget and makes `cancel` (may be null) the token the watchdog polls;
+    // it ends with EndConversation, which closes its documents and ends the office unless it is to
+    // be kept warm and is still healthy. Both are called from the conversation's thread.
+    void BeginConversation(const vellumet::CancelToken* cancel);
+    void EndConversation() noexcept;
+    bool InConversation() const { return inConversation_; }
+
+    // True while the office runs and the watchdog has not stopped it.
+    bool Healthy() const;
+
     // False, with why, once the conversation has ended, timed out or been cancelled.
     bool Usable(std::wstring& why) const;
 
-    // Gives the watchdog the start-up budget plus the per-slide allowance for `slides` slides,
-    // counted from now.
-    void AllowForSlides(int slides);
+    // Tells the watchdog that the conversation moved on (options.stallBudget). Any thread.
+    void NoteProgress() noexcept { progress_.fetch_add(1, std::memory_order_relaxed); }
 
     // Opens a presentation read-only and hidden. Null, with why, when the file is missing, empty,
     // protected, damaged or not a presentation. The session closes the document at its end.
     css::uno::Reference<css::lang::XComponent> OpenPresentation(const std::wstring& path,
                                                                 std::wstring& error);
+
+    // Stores `document`, as it is now, as one PDF file of all its slides, hidden ones included, at
+    // `file` (which must not exist). False, with why, when the office cannot; a partial file may be
+    // left for the caller to remove.
+    bool ExportPdf(const css::uno::Reference<css::lang::XComponent>& document,
+                   const std::filesystem::path& file, std::wstring& error);
+
+    // A new name for an intermediate file in the office's private folder (removed with the office);
+    // the file does not exist yet.
+    std::filesystem::path IntermediateFile(const std::string& extension);
+
+    const LibreOfficeOptions& Options() const { return options_; }
 
     // The office's service factory and context, for the export filter.
     css::uno::Reference<css::lang::XMultiComponentFactory> ServiceManager() const { return serviceManager_; }
@@ -74,6 +100,21 @@ private:
     std::vector<css::uno::Reference<css::lang::XComponent>> documents_;
     bool ended_ = false;
     bool ownFailureReported_ = false;
+    bool inConversation_ = true;
+    std::atomic<const vellumet::CancelToken*> cancel_;
+    void CloseDocuments(bool alive) noexcept;
+    // The office process runs and the watchdog has not stopped it.
+    bool OfficeRuns() const;
+    // The office answers a call over the bridge.
+    bool Answers() noexcept;
+    int intermediates_ = 0;
+
+    // What the watchdog counts as progress: the calls answered and the size of the file being
+    // written by a long export (guarded by watchedMutex_).
+    uint64_t Progress() const;
+    std::atomic<uint64_t> progress_{0};
+    mutable std::mutex watchedMutex_;
+    std::filesystem::path watched_;
 };
 
 // Text conversions between the system's wide texts and UNO's strings.

@@ -8,6 +8,7 @@
 #include "OfficeTestSupport.h"
 #include "common/WideText.h"
 #include "powerpoint/DispatchIds.h"
+#include "powerpoint/SlideExport.h"
 
 namespace powerpoint::test {
 namespace {
@@ -186,6 +187,53 @@ TEST_F(OfficeAdapters, OpenRefusesWhatIsNotAReadablePresentation) {
         AutomationHolder presentation(r.object);
     }
     ExpectNoTraces(server);
+}
+
+// The export through PDF falls back to the office's own picture export, slide by slide, when the
+// office cannot write the PDF file or its pages cannot be rendered: the pictures are then exactly
+// those of the picture export.
+TEST_F(OfficeAdapters, AFailedPdfExportOrRenderingFallsBackToThePictureExport) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path deck = CorpusDir() / "numbers2.ppt";
+    std::filesystem::path reference;
+    LibreOfficeOptions slideBySlide = Options();
+    slideBySlide.exportThroughPdf = false;
+    ASSERT_EQ(Export(deck, 0, 400, 300, reference, slideBySlide), kExportDone);
+    ASSERT_EQ(Pictures(reference), ExpectedPictures(reference, 2));
+
+    enum class Breakage { PdfFile, Renderer };
+    for (Breakage breakage : {Breakage::PdfFile, Breakage::Renderer}) {
+        SCOPED_TRACE(breakage == Breakage::PdfFile ? "the PDF file cannot be written" : "the renderer fails");
+        LibreOfficeOptions options = Options();
+        if (breakage == Breakage::Renderer) {
+            options.rasteriserProgram = "/bin/false";
+        }
+        LibreOfficeServer server(options);
+        const std::filesystem::path folder = root_ / (breakage == Breakage::PdfFile ? "pdf" : "renderer");
+        {
+            AutomationHolder application(server.CreateObject(kApplicationProgId));
+            ASSERT_TRUE(application) << vellumet::ToNative(server.LastError());
+            if (breakage == Breakage::PdfFile) {
+                // A folder where the office's PDF file would go.
+                std::filesystem::create_directory(server.LastFootprint().privateFolder /
+                                                  "intermediate-1.pdf");
+            }
+            InvokeResult r = Get(application.get(), dispid::Application::Presentations);
+            AutomationHolder presentations(r.object);
+            r = Open(presentations.get(), deck);
+            ASSERT_TRUE(r.succeeded) << vellumet::ToNative(r.error);
+            AutomationHolder presentation(r.object);
+            r = presentation->Invoke(
+                dispid::Presentation::Export, Kind::Method,
+                {Arg::Text(vellumet::FromPath(folder)), Arg::Text(L"png"), Arg::Int32(400), Arg::Int32(300)});
+            ASSERT_TRUE(r.succeeded) << vellumet::ToNative(r.error);
+        }
+        ExpectNoTraces(server);
+        ASSERT_EQ(Pictures(folder), ExpectedPictures(folder, 2));
+        for (const char* name : {"Slide1.png", "Slide2.png"}) {
+            EXPECT_EQ(HashOf(folder / name), HashOf(reference / name)) << name;
+        }
+    }
 }
 
 TEST_F(OfficeAdapters, AnOfficeThatDiesMidConversationFailsTheCallsAndIsCleanedUp) {

@@ -1,10 +1,14 @@
 // The exporter the front ends hand to the job: files refused before any office starts, and an
 // office that crashes replaced once by a fresh one.
 
+#include <signal.h>
+
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "OfficeTestSupport.h"
+#include "common/ExportFlags.h"
 #include "common/WideText.h"
 #include "powerpoint/DispatchIds.h"
 #include "powerpoint/SlideExport.h"
@@ -43,11 +47,16 @@ protected:
         return count;
     }
     int Export(LibreOfficeExporter& exporter, const std::filesystem::path& source,
-               std::filesystem::path& folder) {
+               std::filesystem::path& folder, int flags = 0, const vellumet::CancelToken* cancel = nullptr) {
         folder = root_ / ("pictures" + std::to_string(++exports_));
         std::filesystem::create_directory(folder);
-        return exporter.ExportSlides(0, vellumet::FromPath(source), vellumet::FromPath(folder), 160, 120,
-                                     dispid::Presentations::Open, nullptr);
+        return exporter.ExportSlides(flags, vellumet::FromPath(source), vellumet::FromPath(folder), 160, 120,
+                                     dispid::Presentations::Open, cancel);
+    }
+    // The office this test process runs (the exporter's warm office); -1 when there is none.
+    static pid_t RunningOffice() {
+        const std::vector<pid_t> children = ChildProcesses();
+        return children.size() == 1 ? children[0] : -1;
     }
 };
 
@@ -93,6 +102,122 @@ TEST_F(OfficeExporter, AnOfficeThatCrashesEveryTimeIsGivenUpWithItsReason) {
     EXPECT_EQ(StartCount(), 2) << "one fresh office, no more";
     EXPECT_TRUE(Pictures(folder).empty());
     EXPECT_TRUE(ChildProcesses().empty());
+}
+
+// One office serves export after export; each deck is opened on its own, so what one export
+// changed in its copy (the master's shapes hidden) is not in the next export of the same deck.
+TEST_F(OfficeExporter, OneOfficeServesABatchAndNoDeckSeesAnother) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path deck = CorpusDir() / "bug45124.ppt";
+    std::filesystem::path plainAlone;
+    {
+        LibreOfficeOptions cold = Options();
+        cold.warmOfficeIdleLimit = std::chrono::milliseconds(0);
+        LibreOfficeExporter exporter(cold);
+        ASSERT_EQ(Export(exporter, deck, plainAlone), kExportDone);
+        EXPECT_TRUE(ChildProcesses().empty()) << "an office without a warm wait ends after its export";
+    }
+    {
+        LibreOfficeExporter exporter(CrashingOffice(0));
+        std::filesystem::path first;
+        std::filesystem::path omitted;
+        std::filesystem::path plain;
+        ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", first), kExportDone);
+        const pid_t office = RunningOffice();
+        EXPECT_GT(office, 0) << "the office waits for the next deck";
+        ASSERT_EQ(Export(exporter, deck, omitted, ExportFlags::OmitBackground), kExportDone);
+        ASSERT_EQ(Export(exporter, deck, plain), kExportDone);
+        EXPECT_EQ(RunningOffice(), office);
+        EXPECT_EQ(StartCount(), 1) << "one office for the whole batch";
+        EXPECT_EQ(Pictures(first), ExpectedPictures(first, 2));
+        for (const char* name : {"Slide1.png", "Slide2.png"}) {
+            EXPECT_EQ(HashOf(plain / name), HashOf(plainAlone / name)) << name;
+            EXPECT_NE(HashOf(omitted / name), HashOf(plainAlone / name)) << name;
+        }
+    }
+    EXPECT_TRUE(ChildProcesses().empty()) << "the exporter's end ends its office";
+}
+
+TEST_F(OfficeExporter, AnOfficeKilledBetweenDecksIsReplacedForTheNext) {
+    SKIP_WITHOUT_OFFICE();
+    LibreOfficeExporter exporter(CrashingOffice(0));
+    std::filesystem::path folder;
+    ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone);
+    const pid_t office = RunningOffice();
+    ASSERT_GT(office, 0);
+    ASSERT_EQ(::kill(office, SIGKILL), 0);
+    ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone)
+        << vellumet::ToNative(exporter.LastFailure());
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 2));
+    EXPECT_EQ(exporter.LastFailure(), L"");
+    EXPECT_EQ(StartCount(), 2);
+    EXPECT_NE(RunningOffice(), office);
+}
+
+TEST_F(OfficeExporter, ACancelledExportEndsTheOfficeAndTheNextDeckGetsAFreshOne) {
+    SKIP_WITHOUT_OFFICE();
+    // A page renderer that never answers, so that the cancel comes while pages are rendered.
+    const std::filesystem::path renderer = root_ / "silent-renderer";
+    std::ofstream(renderer) << "#!/bin/sh\nexec sleep 300\n";
+    std::filesystem::permissions(renderer, std::filesystem::perms::owner_all);
+    LibreOfficeOptions options = CrashingOffice(0);
+    options.rasteriserProgram = renderer.string();
+    LibreOfficeExporter exporter(options);
+
+    vellumet::CancelToken cancel;
+    std::thread canceller([&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (std::chrono::steady_clock::now() < until && ChildProcesses().size() < 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        cancel.RequestCancel();
+    });
+    std::filesystem::path folder;
+    EXPECT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder, 0, &cancel), kExportCancelled);
+    canceller.join();
+    EXPECT_TRUE(Pictures(folder).empty());
+    EXPECT_TRUE(ChildProcesses().empty()) << "the cancelled office and the renderer are gone";
+
+    // The renderer fails at once from here on: the next deck goes slide by slide in a fresh office.
+    std::filesystem::remove(renderer);
+    ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone)
+        << vellumet::ToNative(exporter.LastFailure());
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 2));
+    EXPECT_EQ(StartCount(), 2);
+}
+
+TEST_F(OfficeExporter, AThousandSlideDeckBecomesAThousandPicturesInOrder) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path deck = root_ / "thousand.odp";
+    ASSERT_EQ(vellumet_test::RunProcess({"/usr/bin/python3", VELLUMET_SAMPLES_DIR "/make-samples.py",
+                                         "--deck", deck.string(), "1000"})
+                  .exitCode,
+              0);
+    LibreOfficeOptions options = Options();
+    options.warmOfficeIdleLimit = std::chrono::milliseconds(0);
+    LibreOfficeExporter exporter(options);
+    std::filesystem::path folder;
+    ASSERT_EQ(Export(exporter, deck, folder), kExportDone) << vellumet::ToNative(exporter.LastFailure());
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 1000));
+    EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST_F(OfficeExporter, AnIdleOfficeEndsOnItsOwn) {
+    SKIP_WITHOUT_OFFICE();
+    LibreOfficeOptions options = Options();
+    options.warmOfficeIdleLimit = std::chrono::milliseconds(100);
+    LibreOfficeExporter exporter(options);
+    std::filesystem::path folder;
+    ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone);
+    bool gone = false;
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         !gone && std::chrono::steady_clock::now() < until;
+         std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        gone = ChildProcesses().empty() && std::filesystem::is_empty(officeRoot_);
+    }
+    EXPECT_TRUE(gone);
+    ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone);
+    EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 2));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Start, end, watchdog and cancellation of the office: nothing hangs and nothing is left behind.
 
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -133,13 +135,89 @@ TEST_F(OfficeLifetime, ACancelDuringTheExportStopsTheOfficeAndLeavesNoPictures) 
     });
     std::filesystem::path used;
     const auto started = Clock::now();
+    // The office's own picture export, whose pictures come one by one as it goes.
+    LibreOfficeOptions options = Options();
+    options.cancel = &cancel;
+    options.exportThroughPdf = false;
     const int result =
-        Export(CorpusDir() / "alterman_security.ppt", ExportFlags::OmitShadow, 800, 600, used, &cancel);
+        Export(CorpusDir() / "alterman_security.ppt", ExportFlags::OmitShadow, 800, 600, used, options);
     canceller.join();
     EXPECT_EQ(used, folder);
     EXPECT_EQ(result, kExportCancelled);
     EXPECT_TRUE(Pictures(folder).empty());
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(120));
+}
+
+TEST_F(OfficeLifetime, ACancelWhileThePagesAreRenderedStopsEverythingAndLeavesNoPictures) {
+    SKIP_WITHOUT_OFFICE();
+    // A page renderer that never answers (it may write nothing, being confined): a child of this
+    // process that sleeps.
+    const std::filesystem::path renderer = root_ / "silent-renderer";
+    std::ofstream(renderer) << "#!/bin/sh\nexec sleep 300\n";
+    std::filesystem::permissions(renderer, std::filesystem::perms::owner_all);
+    auto rendererRuns = [] {
+        for (pid_t child : ChildProcesses()) {
+            std::ifstream comm("/proc/" + std::to_string(child) + "/comm");
+            std::string name;
+            if (std::getline(comm, name) && name == "sleep") {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::atomic<bool> sawRenderer{false};
+    vellumet::CancelToken cancel;
+    std::thread canceller([&] {
+        const auto until = Clock::now() + std::chrono::seconds(120);
+        while (Clock::now() < until && !rendererRuns()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        sawRenderer = rendererRuns();
+        cancel.RequestCancel();
+    });
+    LibreOfficeOptions options = Options();
+    options.cancel = &cancel;
+    options.rasteriserProgram = renderer.string();
+    std::filesystem::path folder;
+    const int result = Export(CorpusDir() / "alterman_security.ppt", 0, 800, 600, folder, options);
+    canceller.join();
+    EXPECT_TRUE(sawRenderer);
+    EXPECT_EQ(result, kExportCancelled);
+    EXPECT_TRUE(Pictures(folder).empty());
+}
+
+// Whatever the length of the deck, an office that stops making progress is stopped after the stall
+// budget; the start budget here alone would wait ten minutes.
+TEST_F(OfficeLifetime, AnOfficeThatStopsMakingProgressIsStoppedAfterTheStallBudget) {
+    SKIP_WITHOUT_OFFICE();
+    LibreOfficeOptions options = Options();
+    options.startBudget = std::chrono::minutes(10);
+    options.stallBudget = std::chrono::seconds(2);
+    LibreOfficeServer server(options);
+    const auto begun = Clock::now();
+    {
+        AutomationHolder application(server.CreateObject(kApplicationProgId));
+        ASSERT_TRUE(application) << vellumet::ToNative(server.LastError());
+        InvokeResult r = application->Invoke(dispid::Application::Presentations, InvokeKind::PropertyGet, {});
+        AutomationHolder presentations(r.object);
+        r = presentations->Invoke(
+            dispid::Presentations::Open, InvokeKind::Method,
+            {AutomationArgument::Text(vellumet::FromPath(CorpusDir() / "PPT95.ppt")),
+             AutomationArgument::Int32(1), AutomationArgument::Int32(0), AutomationArgument::Int32(0)});
+        ASSERT_TRUE(r.succeeded) << vellumet::ToNative(r.error);
+        AutomationHolder presentation(r.object);
+        // The office freezes: every call from now on waits for it.
+        ASSERT_EQ(::kill(server.LastFootprint().pid, SIGSTOP), 0);
+        r = presentation->Invoke(dispid::Presentation::Export, InvokeKind::Method,
+                                 {AutomationArgument::Text(vellumet::FromPath(root_ / "pictures")),
+                                  AutomationArgument::Text(L"png"), AutomationArgument::Int32(400),
+                                  AutomationArgument::Int32(300)});
+        EXPECT_FALSE(r.succeeded);
+        EXPECT_NE(r.error.find(L"in time"), std::wstring::npos) << vellumet::ToNative(r.error);
+    }
+    EXPECT_LT(Clock::now() - begun, std::chrono::minutes(5));
+    EXPECT_TRUE(Pictures(root_ / "pictures").empty());
+    ExpectNoTraces(server);
 }
 
 TEST_F(OfficeLifetime, TwoConversationsAtOnceShareNothing) {

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -65,9 +66,16 @@ LibreOfficeOptions OfficeTest::Options() const {
 
 int OfficeTest::Export(const std::filesystem::path& source, int flags, int width, int height,
                        std::filesystem::path& folder, const vellumet::CancelToken* cancel) {
-    folder = root_ / ("export" + std::to_string(++exports_));
     LibreOfficeOptions options = Options();
     options.cancel = cancel;
+    return Export(source, flags, width, height, folder, options);
+}
+
+int OfficeTest::Export(const std::filesystem::path& source, int flags, int width, int height,
+                       std::filesystem::path& folder, LibreOfficeOptions options) {
+    folder = root_ / ("export" + std::to_string(++exports_));
+    options.tempRoot = officeRoot_;
+    const vellumet::CancelToken* cancel = options.cancel;
     LibreOfficeServer server(options);
     const int result = ExportSlides(flags, vellumet::FromPath(source), vellumet::FromPath(folder), width,
                                     height, dispid::Presentations::Open, server, cancel);
@@ -127,6 +135,44 @@ double DifferingShare(const QImage& a, const QImage& b) {
         }
     }
     return static_cast<double>(differing) / (static_cast<double>(x.width()) * x.height());
+}
+
+double Likeness(const QImage& a, const QImage& b) {
+    const QSize quarter(std::max(1, a.width() / 4), std::max(1, a.height() / 4));
+    auto grey = [&quarter](const QImage& picture) {
+        return picture.scaled(quarter, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_Grayscale8);
+    };
+    const QImage x = grey(a);
+    const QImage y = grey(b);
+    const double n = static_cast<double>(quarter.width()) * quarter.height();
+    double sumX = 0;
+    double sumY = 0;
+    for (int row = 0; row < quarter.height(); ++row) {
+        for (int col = 0; col < quarter.width(); ++col) {
+            sumX += x.constScanLine(row)[col];
+            sumY += y.constScanLine(row)[col];
+        }
+    }
+    const double meanX = sumX / n;
+    const double meanY = sumY / n;
+    double xy = 0;
+    double xx = 0;
+    double yy = 0;
+    for (int row = 0; row < quarter.height(); ++row) {
+        for (int col = 0; col < quarter.width(); ++col) {
+            const double dx = x.constScanLine(row)[col] - meanX;
+            const double dy = y.constScanLine(row)[col] - meanY;
+            xy += dx * dy;
+            xx += dx * dx;
+            yy += dy * dy;
+        }
+    }
+    constexpr double kFlat = 1.0;  // a variance below one grey level squared per pixel
+    if (xx < kFlat * n || yy < kFlat * n) {
+        return xx < kFlat * n && yy < kFlat * n ? 1.0 - std::abs(meanX - meanY) / 255.0 : 0.0;
+    }
+    return xy / std::sqrt(xx * yy);
 }
 
 std::string HashOf(const std::filesystem::path& file) {

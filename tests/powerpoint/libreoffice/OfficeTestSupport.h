@@ -51,6 +51,9 @@ protected:
     // Runs the whole conversation on `source` into a new folder under the test's folder.
     int Export(const std::filesystem::path& source, int flags, int width, int height,
                std::filesystem::path& folder, const vellumet::CancelToken* cancel = nullptr);
+    // The same with options of the test's own (their temporary root is the test's).
+    int Export(const std::filesystem::path& source, int flags, int width, int height,
+               std::filesystem::path& folder, LibreOfficeOptions options);
     // Asserts that the office started last by `server` is gone without a trace.
     void ExpectNoTraces(const LibreOfficeServer& server);
 
@@ -67,6 +70,10 @@ std::vector<std::filesystem::path> ExpectedPictures(const std::filesystem::path&
 // Share of pixels that differ (in RGB) between two pictures of equal size; 1 when sizes differ.
 double DifferingShare(const QImage& a, const QImage& b);
 std::string HashOf(const std::filesystem::path& file);
+// How alike two pictures look: the normalised cross-correlation of their grey levels at a quarter
+// of the first one's size, from -1 to 1 (1: the same picture). Two flat pictures are as alike as
+// their grey levels are close.
+double Likeness(const QImage& a, const QImage& b);
 using vellumet_test::ChildProcesses;
 using vellumet_test::ProcessAlive;
 

@@ -1,0 +1,110 @@
+// vellumet-rasterise: one worker of the rasteriser (PdfRasteriser.h). Renders pages of a PDF file
+// with pdfium (through QtPdf) into opaque RGB pictures, transparent parts laid on white, and sends
+// them back as PNG files. The conversation is in RasteriserProtocol.h. pdfium serialises every
+// call within a process, so parallel rendering takes one worker process per core.
+
+#include <unistd.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QString>
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/PngEncoder.h"
+#include "powerpoint/libreoffice/RasteriserProtocol.h"
+
+namespace {
+
+using namespace powerpoint::rasteriser;
+
+constexpr int kMaxSide = 8192;
+
+bool ReadAll(int fd, void* buffer, size_t size) {
+    auto* at = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t got = ::read(fd, at, size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        at += got;
+        size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const void* buffer, size_t size) {
+    const auto* at = static_cast<const char*>(buffer);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, at, size);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        at += put;
+        size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// The page as 24-bit RGB rows, transparent parts laid on white; null when pdfium fails.
+QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
+    if (request.page < 0 || request.page >= document.pageCount() || request.width < 1 || request.height < 1 ||
+        request.width > kMaxSide || request.height > kMaxSide) {
+        return {};
+    }
+    const QSize size(request.width, request.height);
+    const QImage rendered = document.render(request.page, size);
+    if (rendered.isNull() || rendered.size() != size) {
+        return {};
+    }
+    QImage opaque(size, QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    {
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, rendered);
+    }
+    return opaque.convertToFormat(QImage::Format_RGB888);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Hello hello{-1};
+    QPdfDocument document;
+    if (argc == 2 && document.load(QString::fromLocal8Bit(argv[1])) == QPdfDocument::Error::None) {
+        hello.pageCount = document.pageCount();
+    }
+    if (!WriteAll(STDOUT_FILENO, &hello, sizeof hello) || hello.pageCount < 0) {
+        return 1;
+    }
+    PageRequest request{};
+    while (ReadAll(STDIN_FILENO, &request, sizeof request)) {
+        PageAnswer answer{request.page, kPageNotRendered, 0};
+        std::vector<uint8_t> png;
+        const QImage picture = RenderPage(document, request);
+        if (!picture.isNull()) {
+            png = imaging::EncodeRgbPng(picture.constBits(), picture.bytesPerLine(), picture.width(),
+                                        picture.height());
+            answer.status = png.empty() || png.size() > kMaxPngBytes ? kPageNotEncoded : kPageDone;
+        }
+        if (answer.status == kPageDone) {
+            answer.pngBytes = static_cast<uint32_t>(png.size());
+        }
+        if (!WriteAll(STDOUT_FILENO, &answer, sizeof answer) ||
+            (answer.status == kPageDone && !WriteAll(STDOUT_FILENO, png.data(), png.size()))) {
+            return 1;
+        }
+        if (answer.status != kPageDone) {
+            return 1;
+        }
+    }
+    return 0;
+}
