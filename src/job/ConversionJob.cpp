@@ -231,7 +231,7 @@ void JobRun::AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page,
         return;
     }
     AddTextLayer(document, *pages, pictureSizes_.size(), slideText_,
-                           {settings_.outline, settings_.searchable});
+                 {settings_.outline, settings_.searchable});
 }
 
 int JobRun::ComposeAndSave(const PixelSize& page) {

@@ -52,11 +52,11 @@ std::vector<uint8_t> HeadTable() {
     t.I16(kGlyphlessDescent);
     t.I16(kGlyphlessAdvance);
     t.I16(kGlyphlessAscent);
-    t.U16(0);   // mac style
-    t.U16(3);   // smallest readable size in pixels
-    t.I16(2);   // font direction hint
-    t.I16(0);   // short loca offsets
-    t.I16(0);   // glyph data format
+    t.U16(0);  // mac style
+    t.U16(3);  // smallest readable size in pixels
+    t.I16(2);  // font direction hint
+    t.I16(0);  // short loca offsets
+    t.I16(0);  // glyph data format
     return std::move(t.bytes);
 }
 
@@ -83,8 +83,8 @@ std::vector<uint8_t> MaxpTable() {
     FontBytes t;
     t.U32(0x00010000);
     t.U16(kGlyphCount);
-    t.Zeros(8);  // points, contours, composite points, composite contours
-    t.U16(2);    // zones
+    t.Zeros(8);   // points, contours, composite points, composite contours
+    t.U16(2);     // zones
     t.Zeros(16);  // twilight points .. component depth
     return std::move(t.bytes);
 }
@@ -114,18 +114,18 @@ std::vector<uint8_t> GlyfTable() {
 std::vector<uint8_t> CmapTable() {
     // One Windows Unicode subtable of format 4 that maps nothing: only the closing segment.
     FontBytes t;
-    t.U16(0);   // version
-    t.U16(1);   // subtables
-    t.U16(3);   // platform: Windows
-    t.U16(1);   // encoding: Unicode BMP
-    t.U32(12);  // offset of the subtable
-    t.U16(4);   // format
-    t.U16(24);  // length
-    t.U16(0);   // language
-    t.U16(2);   // segment count x 2
-    t.U16(2);   // search range
-    t.U16(0);   // entry selector
-    t.U16(0);   // range shift
+    t.U16(0);       // version
+    t.U16(1);       // subtables
+    t.U16(3);       // platform: Windows
+    t.U16(1);       // encoding: Unicode BMP
+    t.U32(12);      // offset of the subtable
+    t.U16(4);       // format
+    t.U16(24);      // length
+    t.U16(0);       // language
+    t.U16(2);       // segment count x 2
+    t.U16(2);       // search range
+    t.U16(0);       // entry selector
+    t.U16(0);       // range shift
     t.U16(0xFFFF);  // end code
     t.U16(0);       // reserved
     t.U16(0xFFFF);  // start code
@@ -184,7 +184,8 @@ std::vector<uint8_t> BuildFont() {
     }
     const uint32_t adjustment = 0xB1B0AFBAu - TableChecksum(font.bytes, 0, font.bytes.size());
     for (int k = 0; k < 4; ++k) {
-        font.bytes[headOffset + 8 + static_cast<size_t>(k)] = static_cast<uint8_t>(adjustment >> (24 - 8 * k));
+        font.bytes[headOffset + 8 + static_cast<size_t>(k)] =
+            static_cast<uint8_t>(adjustment >> (24 - 8 * k));
     }
     return std::move(font.bytes);
 }

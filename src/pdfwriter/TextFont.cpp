@@ -141,7 +141,8 @@ int32_t TextFont::Write(PDF& document) const {
     MemoryStream fontFile(static_cast<int32_t>(program.size()));
     fontFile.Append(program.data(), static_cast<int32_t>(program.size()));
     document.BeginObject();
-    WriteStreamObject(document, "/Length1 " + FormatInteger(static_cast<int64_t>(program.size())) + "\n", fontFile);
+    WriteStreamObject(document, "/Length1 " + FormatInteger(static_cast<int64_t>(program.size())) + "\n",
+                      fontFile);
 
     // Every CID in use draws the one glyph; CID 0 keeps .notdef.
     MemoryStream glyphs(static_cast<int32_t>(2 * (maxCid + 1)));

@@ -20,6 +20,7 @@ inline constexpr size_t kMaxWordsPerSlide = 20000;
 // has exactly one top-level entry per page (the office's form); an entry that is just the office's
 // default name ("Slide <n>" for page n) gives no title. Words that are empty, or whose box is not
 // a real rectangle of the page, are left out.
-std::optional<std::vector<SlideText>> ReadSlideText(const std::wstring& path, const CancelToken* cancel = nullptr);
+std::optional<std::vector<SlideText>> ReadSlideText(const std::wstring& path,
+                                                    const CancelToken* cancel = nullptr);
 
 }  // namespace vellumet

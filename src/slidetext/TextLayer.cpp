@@ -38,13 +38,14 @@ void AddPageLabels(PDFWriter::PDF& document, std::span<const PagePicture> pages,
         const auto page = static_cast<int32_t>(k);
         const auto number = static_cast<int32_t>(first + 1);
         if (end - first == 2) {
-            document.pageLabels.push_back({page, std::to_wstring(number) + L"-" + std::to_wstring(number + 1), false, 1});
+            document.pageLabels.push_back(
+                {page, std::to_wstring(number) + L"-" + std::to_wstring(number + 1), false, 1});
             continue;
         }
         // Single slides: one decimal range as long as the pages follow the slides one by one.
-        const bool continues = !document.pageLabels.empty() && document.pageLabels.back().numbered &&
-                               document.pageLabels.back().firstNumber + (page - document.pageLabels.back().firstPage) ==
-                                   number;
+        const bool continues =
+            !document.pageLabels.empty() && document.pageLabels.back().numbered &&
+            document.pageLabels.back().firstNumber + (page - document.pageLabels.back().firstPage) == number;
         if (!continues) {
             document.pageLabels.push_back({page, L"", true, number});
         }
@@ -69,7 +70,8 @@ void AddTextLayer(PDFWriter::PDF& document, std::span<const PagePicture> pages, 
         for (size_t slide = first; slide < end && slide < slides.size(); ++slide) {
             std::vector<PDFWriter::InvisibleWord> placed =
                 PlaceWords(slides[slide], static_cast<int32_t>(slide - first), pages[k]);
-            words.insert(words.end(), std::make_move_iterator(placed.begin()), std::make_move_iterator(placed.end()));
+            words.insert(words.end(), std::make_move_iterator(placed.begin()),
+                         std::make_move_iterator(placed.end()));
         }
         documentPages[k]->DrawInvisibleText(words);
     }

@@ -59,7 +59,8 @@ bool ContinuesLine(const SlideWord& word, const SlideWord& next) {
                 return b.left;
         }
     };
-    return std::abs(middle(next.box) - middle(word.box)) <= std::min(height(word.box), height(next.box)) / 2 &&
+    return std::abs(middle(next.box) - middle(word.box)) <=
+               std::min(height(word.box), height(next.box)) / 2 &&
            start(next.box) > start(word.box);
 }
 
@@ -91,7 +92,10 @@ std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize
         PagePicture shown;
         shown.firstSlide = firstSlide;
         shown.slots = slidesPerPage;
-        shown.shownSlots = slidesPerPage == 2 && (firstSlide + 1 >= pictures.size() || isLeftOut(firstSlide + 1)) ? 1 : slidesPerPage;
+        shown.shownSlots =
+            slidesPerPage == 2 && (firstSlide + 1 >= pictures.size() || isLeftOut(firstSlide + 1))
+                ? 1
+                : slidesPerPage;
         // A pair picture is as wide as its first slide and twice as high.
         const int64_t height = int64_t{first.height} * slidesPerPage;
         shown.turned = imaging::NeedsQuarterTurn(
@@ -106,7 +110,8 @@ std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize
     return pages;
 }
 
-std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot, const PagePicture& page) {
+std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot,
+                                                 const PagePicture& page) {
     std::vector<PDFWriter::InvisibleWord> placed;
     placed.reserve(slide.words.size());
     for (size_t i = 0; i < slide.words.size(); ++i) {
@@ -125,7 +130,8 @@ std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t
         }
         const Point a = OnPage(std::clamp(b.left, 0.0, 1.0), std::clamp(b.top, 0.0, 1.0), slot, page);
         const Point c = OnPage(std::clamp(b.right, 0.0, 1.0), std::clamp(b.bottom, 0.0, 1.0), slot, page);
-        const PDFWriter::PageBox box{std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y)};
+        const PDFWriter::PageBox box{std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x),
+                                     std::max(a.y, c.y)};
         // The quarter turn to the left turns the word's baseline with it.
         const int turns = ((word.quarterTurns % 4) + 4 + (page.turned ? 3 : 0)) % 4;
         placed.push_back(PDFWriter::InvisibleWordInBox(std::move(text), box, turns, page.pageHeight));

@@ -18,8 +18,9 @@ namespace vellumet {
 struct PagePicture {
     size_t firstSlide = 0;  // the slide at the top of a pair, or the page's only slide
     int32_t slots = 1;      // 1, or 2 for a pair: how the picture is divided
-    int32_t shownSlots = 1;  // the slides it shows: 1 for a pair at the deck's end or whose second is left out
-    bool turned = false;    // the (pair) picture was turned a quarter to the left
+    int32_t shownSlots =
+        1;                // the slides it shows: 1 for a pair at the deck's end or whose second is left out
+    bool turned = false;  // the (pair) picture was turned a quarter to the left
     PDFWriter::PageBox picture;  // where the picture lies on the page, in units from the top-left
     double pageHeight = 0;
 };
@@ -40,6 +41,7 @@ std::optional<std::vector<PagePicture>> PagePicturesOf(std::span<const PixelSize
 // centre lies outside the slide, and words with nothing left once characters that do not show are
 // removed, are left out. A word is followed by a space when it was on the slide, and when the next
 // word does not go on with its line, so readers split the words as the slide's reader did.
-std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot, const PagePicture& page);
+std::vector<PDFWriter::InvisibleWord> PlaceWords(const SlideText& slide, int32_t slot,
+                                                 const PagePicture& page);
 
 }  // namespace vellumet

@@ -27,9 +27,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kDecks[] = {"alterman_security.ppt", "41246-1.ppt",         "54880_chinese.ppt",
-                              "testPPT_various.ppt",   "testPPT_various2.pptx", "themes.pptx",
-                              "with_japanese.pptx",    "smartart-rotated-text.pptx", "49541_symbol_map.ppt"};
+const char* const kDecks[] = {
+    "alterman_security.ppt", "41246-1.ppt", "54880_chinese.ppt",  "testPPT_various.ppt",
+    "testPPT_various2.pptx", "themes.pptx", "with_japanese.pptx", "smartart-rotated-text.pptx",
+    "49541_symbol_map.ppt"};
 constexpr vellumet::PixelSize kPage{1264, 1680};
 
 std::string Quote(const fs::path& path) {
@@ -43,10 +44,12 @@ protected:
         scratch_ = new jobtest::ScratchFolder;
         const fs::path root = vellumet::ToPath(scratch_->path());
         fs::create_directories(root / "office");
-        std::string command = "soffice -env:UserInstallation=file://" + (root / "profile").string() +
-                              " --headless --convert-to 'pdf:impress_pdf_Export:{\"ExportHiddenSlides\":{\"type\":"
-                              "\"boolean\",\"value\":\"true\"},\"ExportBookmarks\":{\"type\":\"boolean\",\"value\":"
-                              "\"true\"}}' --outdir " + Quote(root / "office");
+        std::string command =
+            "soffice -env:UserInstallation=file://" + (root / "profile").string() +
+            " --headless --convert-to 'pdf:impress_pdf_Export:{\"ExportHiddenSlides\":{\"type\":"
+            "\"boolean\",\"value\":\"true\"},\"ExportBookmarks\":{\"type\":\"boolean\",\"value\":"
+            "\"true\"}}' --outdir " +
+            Quote(root / "office");
         for (const char* deck : kDecks) {
             command += " " + Quote(fs::path(VELLUMET_CORPUS_DIR) / deck);
         }
@@ -82,8 +85,8 @@ protected:
         const fs::path folder = Root() / (fs::path(deck).stem().string() + "-" + std::to_string(longSide));
         if (!fs::exists(folder)) {
             fs::create_directories(folder);
-            vellumet_test::RunShell("pdftoppm -png -scale-to " + std::to_string(longSide) + " " + Quote(office) + " " +
-                                    Quote(folder / "Slide") + " 2>/dev/null");
+            vellumet_test::RunShell("pdftoppm -png -scale-to " + std::to_string(longSide) + " " +
+                                    Quote(office) + " " + Quote(folder / "Slide") + " 2>/dev/null");
             fs::copy_file(office, folder / "Slides.pdf");
         }
         return folder;
@@ -191,9 +194,11 @@ TEST_F(OfficeTextLayerTest, ReadersFindTheOfficesWordsWhereThePicturesShowThem) 
                 break;
             }
             const auto [slideWidth, slideHeight] = sizes[static_cast<size_t>(word.page)];
-            const bool turned = imaging::NeedsQuarterTurn(picture.width, picture.height, kPage.width, kPage.height);
-            const imaging::Fit fit = turned ? imaging::FitToPage(picture.height, picture.width, kPage.width, kPage.height)
-                                            : imaging::FitToPage(picture.width, picture.height, kPage.width, kPage.height);
+            const bool turned =
+                imaging::NeedsQuarterTurn(picture.width, picture.height, kPage.width, kPage.height);
+            const imaging::Fit fit =
+                turned ? imaging::FitToPage(picture.height, picture.width, kPage.width, kPage.height)
+                       : imaging::FitToPage(picture.width, picture.height, kPage.width, kPage.height);
             const imaging::Placement at = imaging::CentreOnPage(fit, kPage.width, kPage.height);
             // The slide point (u, v) on the page: turned, (v, 1 - u) of the picture.
             auto onPage = [&](double x, double y) {
@@ -218,9 +223,11 @@ TEST_F(OfficeTextLayerTest, ReadersFindTheOfficesWordsWhereThePicturesShowThem) 
                     continue;
                 }
                 const bool same = mine.text == word.text && std::abs(mine.xMin - left) <= tolerance &&
-                                  std::abs(mine.xMax - right) <= tolerance && std::abs(mine.yMin - top) <= tolerance &&
+                                  std::abs(mine.xMax - right) <= tolerance &&
+                                  std::abs(mine.yMin - top) <= tolerance &&
                                   std::abs(mine.yMax - bottom) <= tolerance;
-                const bool joined = mine.text != word.text && mine.text.find(word.text) != std::string::npos &&
+                const bool joined = mine.text != word.text &&
+                                    mine.text.find(word.text) != std::string::npos &&
                                     mine.xMin <= left + tolerance && mine.xMax >= right - tolerance &&
                                     mine.yMin <= top + tolerance && mine.yMax >= bottom - tolerance;
                 if (same || joined) {
@@ -229,8 +236,8 @@ TEST_F(OfficeTextLayerTest, ReadersFindTheOfficesWordsWhereThePicturesShowThem) 
                 }
             }
             placed += near ? 1 : 0;
-            EXPECT_TRUE(near) << "page " << word.page << " \"" << word.text << "\" expected at " << left << ","
-                              << top << " " << right << "," << bottom;
+            EXPECT_TRUE(near) << "page " << word.page << " \"" << word.text << "\" expected at " << left
+                              << "," << top << " " << right << "," << bottom;
         }
         RecordProperty(std::string(deck) + " words placed", static_cast<int>(placed));
     }

@@ -41,7 +41,8 @@ const std::vector<SlideWordCase> kWords = {
 void MakePictureFolder(const fs::path& folder, int deckPages, const std::string& deckBytes = {}) {
     fs::create_directories(folder);
     for (int i = 1; i <= 3; ++i) {
-        ASSERT_TRUE(jobtest::WritePng(vellumet::FromPath(folder / ("Slide" + std::to_string(i) + ".png")), 800, 600));
+        ASSERT_TRUE(
+            jobtest::WritePng(vellumet::FromPath(folder / ("Slide" + std::to_string(i) + ".png")), 800, 600));
     }
     if (!deckBytes.empty()) {
         std::ofstream(folder / "Slides.pdf", std::ios::binary) << deckBytes;
@@ -64,7 +65,8 @@ void MakePictureFolder(const fs::path& folder, int deckPages, const std::string&
 
 // Converts the picture folder; returns the PDF's path (empty on failure).
 fs::path Convert(const jobtest::ScratchFolder& scratch, const fs::path& folder, bool outline, bool searchable,
-                 int twoPerPage, const std::wstring& scheme = L"", std::optional<vellumet::PixelSize> page = {}) {
+                 int twoPerPage, const std::wstring& scheme = L"",
+                 std::optional<vellumet::PixelSize> page = {}) {
     fs::create_directories(vellumet::ToPath(scratch.path()) / "out");
     jobtest::RecordingHost host;
     vellumet::ConversionJob job;
@@ -191,8 +193,8 @@ TEST(TextLayerJob, WithoutTheOptionsTheFileIsTheOneTheJobAlwaysWrote) {
     // The five table devices leave both options off (frontend's rules); the deck PDF beside the
     // pictures must then change nothing but the creation date.
     const std::regex creationDate(R"(/CreationDate\(D:\d+\))");
-    for (const wchar_t* scheme : {L"Amazon Kindle DX", L"Amazon Kindle 2", L"Small (600*800)", L"Medium (900*1200)",
-                                  L"Large (1200*1600)"}) {
+    for (const wchar_t* scheme : {L"Amazon Kindle DX", L"Amazon Kindle 2", L"Small (600*800)",
+                                  L"Medium (900*1200)", L"Large (1200*1600)"}) {
         for (const int twoPerPage : {0, 1}) {
             const jobtest::ScratchFolder scratch;
             const fs::path withDeck = vellumet::ToPath(scratch.path()) / "with";

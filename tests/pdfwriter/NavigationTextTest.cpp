@@ -64,9 +64,10 @@ std::unique_ptr<PDF> PictureDocument(int pages) {
     return document;
 }
 
-const vellumet_test::PdfWord* FindWord(const std::vector<vellumet_test::PdfWord>& words, const std::string& text) {
-    const auto found =
-        std::find_if(words.begin(), words.end(), [&](const vellumet_test::PdfWord& w) { return w.text == text; });
+const vellumet_test::PdfWord* FindWord(const std::vector<vellumet_test::PdfWord>& words,
+                                       const std::string& text) {
+    const auto found = std::find_if(words.begin(), words.end(),
+                                    [&](const vellumet_test::PdfWord& w) { return w.text == text; });
     return found == words.end() ? nullptr : &*found;
 }
 
@@ -235,7 +236,8 @@ TEST(NavigationText, EveryObjectIsWrittenOnceAndTheCrossReferenceTableIsExact) {
 
     std::map<int, size_t> objects;
     static const std::regex kObject(R"((?:^|\n)(\d+) 0 obj\n)");
-    for (auto it = std::sregex_iterator(bytes.begin(), bytes.end(), kObject); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(bytes.begin(), bytes.end(), kObject); it != std::sregex_iterator();
+         ++it) {
         const int number = std::stoi((*it)[1].str());
         EXPECT_EQ(objects.count(number), 0u) << "object " << number << " written twice";
         objects[number] = static_cast<size_t>(it->position(1));
@@ -245,8 +247,10 @@ TEST(NavigationText, EveryObjectIsWrittenOnceAndTheCrossReferenceTableIsExact) {
     // entries, catalog.
     EXPECT_EQ(document->ObjectCount(), 3 + 6 + 3 + 9 + 4 + 1);
     for (const auto& [number, offset] : objects) {
-        EXPECT_EQ(document->Offsets().at(static_cast<size_t>(number - 1)), static_cast<int32_t>(offset)) << number;
+        EXPECT_EQ(document->Offsets().at(static_cast<size_t>(number - 1)), static_cast<int32_t>(offset))
+            << number;
     }
-    EXPECT_NE(bytes.find("/Font\n<<\n/TextLayer 4 0 R\n>>"), std::string::npos) << "the font follows the images";
+    EXPECT_NE(bytes.find("/Font\n<<\n/TextLayer 4 0 R\n>>"), std::string::npos)
+        << "the font follows the images";
     EXPECT_NE(bytes.find("/PageLabels << /Nums [\n0 << /S /D >>\n] >>"), std::string::npos);
 }

@@ -45,13 +45,13 @@ std::wstring WriteDeck(const vellumet_test::TempFolder& folder, const std::vecto
 
 TEST(SlideTextReader, WordsBoxesAndTitlesComeBackAsTheyWereLaid) {
     vellumet_test::TempFolder folder;
-    const std::wstring path = WriteDeck(
-        folder,
-        {{{L"Hello", {80, 60, 240, 90}}, {L"w\x00f6rld", {260, 60, 400, 90}}},
-         {{L"\x6f22\x5b57", {400, 300, 480, 340}}, {L"smile\U0001F600", {100, 400, 260, 430}}},
-         {{L"Sideways", {700, 100, 730, 400}, 1}},
-         {}},
-        {L"Greeting", L"Slide 2", L"Slide 7", L"Slide 4"});
+    const std::wstring path =
+        WriteDeck(folder,
+                  {{{L"Hello", {80, 60, 240, 90}}, {L"w\x00f6rld", {260, 60, 400, 90}}},
+                   {{L"\x6f22\x5b57", {400, 300, 480, 340}}, {L"smile\U0001F600", {100, 400, 260, 430}}},
+                   {{L"Sideways", {700, 100, 730, 400}, 1}},
+                   {}},
+                  {L"Greeting", L"Slide 2", L"Slide 7", L"Slide 4"});
     const std::optional<std::vector<SlideText>> slides = ReadSlideText(path);
     ASSERT_TRUE(slides.has_value());
     ASSERT_EQ(slides->size(), 4u);
@@ -95,7 +95,8 @@ TEST(SlideTextReader, FilesItCannotReadGiveNothing) {
     EXPECT_FALSE(ReadSlideText(folder.File("missing.pdf")).has_value());
     folder.WriteFile("empty.pdf", "");
     EXPECT_FALSE(ReadSlideText(folder.File("empty.pdf")).has_value());
-    folder.WriteFile("junk.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 9 0 R >>\nendobj\ntrailer\n<<>>\n");
+    folder.WriteFile("junk.pdf",
+                     "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 9 0 R >>\nendobj\ntrailer\n<<>>\n");
     const auto junk = ReadSlideText(folder.File("junk.pdf"));
     EXPECT_TRUE(!junk.has_value() || junk->empty());
     const std::wstring path = WriteDeck(folder, {{{L"a", {10, 10, 20, 20}}}}, {});

@@ -32,12 +32,15 @@ TEST(SlideTitle, TheOfficesTitleThenTheFirstLineThenTheSlidesNumber) {
 
 TEST(SlideTitle, AnyTextIsMadeFitToShow) {
     EXPECT_EQ(CleanTitle(L"\x1b[31mRed\x1b[0m\nand\x85next\x2028line"), L"[31mRed [0m and next line");
-    EXPECT_EQ(CleanTitle(L"\U0001F600 \x05E9\x05DC\x05D5\x05DD e\x0301"), L"\U0001F600 \x05E9\x05DC\x05D5\x05DD e\x0301");
-    EXPECT_EQ(CleanTitle(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x"), L"\xFFFDx") << "a lone surrogate";
+    EXPECT_EQ(CleanTitle(L"\U0001F600 \x05E9\x05DC\x05D5\x05DD e\x0301"),
+              L"\U0001F600 \x05E9\x05DC\x05D5\x05DD e\x0301");
+    EXPECT_EQ(CleanTitle(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x"), L"\xFFFDx")
+        << "a lone surrogate";
     const std::wstring cut = CleanTitle(std::wstring(100000, L'a'));
     EXPECT_EQ(cut.size(), kMaxTitleLength);
     EXPECT_EQ(cut.back(), L'\x2026');
-    EXPECT_EQ(CleanTitle(std::wstring(kMaxTitleLength, L'b')).size(), kMaxTitleLength) << "exactly at the limit";
+    EXPECT_EQ(CleanTitle(std::wstring(kMaxTitleLength, L'b')).size(), kMaxTitleLength)
+        << "exactly at the limit";
 }
 
 // A composed document's stand-in: `pages` empty pages described as showing `perPage` slides each.
@@ -106,7 +109,8 @@ TEST(TextLayer, WordsOfBothSlidesOfAPairLandOnTheirPage) {
     EXPECT_TRUE(composed.document.pageLabels.empty());
     ASSERT_TRUE(composed.document.HasInvisibleText());
     const PDFWriter::MemoryStream& content = composed.document.Pages()[0]->content;
-    const std::string text(reinterpret_cast<const char*>(content.Data()), static_cast<size_t>(content.Length()));
+    const std::string text(reinterpret_cast<const char*>(content.Data()),
+                           static_cast<size_t>(content.Length()));
     EXPECT_EQ(text.find("BT\n3 Tr\n"), 0u) << "drawn invisibly";
     size_t shows = 0;
     for (size_t at = text.find(" Tj\n"); at != std::string::npos; at = text.find(" Tj\n", at + 1)) {

@@ -18,8 +18,8 @@ SlideText OneWord(SlideBox box, int quarterTurns = 0, std::wstring text = L"word
     return slide;
 }
 
-std::vector<PagePicture> Pages(std::vector<PixelSize> pictures, std::vector<PDFWriter::PageBox> boxes, int perPage,
-                               PixelSize page) {
+std::vector<PagePicture> Pages(std::vector<PixelSize> pictures, std::vector<PDFWriter::PageBox> boxes,
+                               int perPage, PixelSize page) {
     const auto pages = PagePicturesOf(pictures, {}, boxes, perPage, page);
     EXPECT_TRUE(pages.has_value());
     return pages.value_or(std::vector<PagePicture>{});
@@ -77,8 +77,8 @@ TEST(WordPlacement, PairsStackTheirSlidesBeforeTheTurn) {
     EXPECT_DOUBLE_EQ(lower[0].length, 533);
 
     // On a landscape page the pair is turned: the upper slide goes to the left half.
-    const auto turned = Pages({{800, 600}, {800, 600}, {800, 600}}, {{0, 33, 800, 566}, {0, 33, 800, 566}}, 2,
-                              {800, 600});
+    const auto turned =
+        Pages({{800, 600}, {800, 600}, {800, 600}}, {{0, 33, 800, 566}, {0, 33, 800, 566}}, 2, {800, 600});
     ASSERT_EQ(turned.size(), 2u);
     EXPECT_TRUE(turned[0].turned);
     EXPECT_EQ(turned[1].firstSlide, 2u);
@@ -96,11 +96,15 @@ TEST(WordPlacement, WordsOutsideTheSlideOrWithoutVisibleCharactersAreLeftOut) {
     const auto pages = Pages({{400, 300}}, {{0, 0, 400, 300}}, 1, {400, 300});
     SlideText slide;
     slide.words = {
-        {L"beyond", {1.1, 0.1, 1.3, 0.2}, 0, true},            // wholly to the right
-        {L"half", {0.9, 0.1, 1.1, 0.2}, 0, true},              // centre on the edge: cut to the slide
-        {L"\x01\x02\x7f", {0.1, 0.1, 0.2, 0.2}, 0, true},      // controls only
-        {L"a\x07" L"b", {0.1, 0.3, 0.2, 0.4}, 0, false},       // a bell inside a word
-        {L"nan", {std::nan(""), 0.1, 0.2, 0.2}, 0, false},     // not a box
+        {L"beyond", {1.1, 0.1, 1.3, 0.2}, 0, true},        // wholly to the right
+        {L"half", {0.9, 0.1, 1.1, 0.2}, 0, true},          // centre on the edge: cut to the slide
+        {L"\x01\x02\x7f", {0.1, 0.1, 0.2, 0.2}, 0, true},  // controls only
+        {L"a\x07"
+         L"b",
+         {0.1, 0.3, 0.2, 0.4},
+         0,
+         false},                                              // a bell inside a word
+        {L"nan", {std::nan(""), 0.1, 0.2, 0.2}, 0, false},    // not a box
         {L"\x05D0\x05D1", {-0.5, -0.5, 0.5, 0.5}, 0, false},  // right to left, reaching out top-left
     };
     const auto words = PlaceWords(slide, 0, pages[0]);
@@ -138,9 +142,10 @@ TEST(WordPlacement, PagesThatCannotBeMatchedToTheirSlidesGiveNothing) {
     // Three pictures, but one gave no page; and a picture whose size is unknown.
     const std::vector<PixelSize> three = {{4, 3}, {4, 3}, {4, 3}};
     const std::vector<PDFWriter::PageBox> two = {{0, 0, 1, 1}, {0, 0, 1, 1}};
-    EXPECT_FALSE(PagePicturesOf(three, {}, two, 1, {3, 4}).has_value()) << "a page missing, none said left out";
-    EXPECT_FALSE(PagePicturesOf(std::vector<PixelSize>{{0, 0}}, {}, std::vector<PDFWriter::PageBox>{{0, 0, 1, 1}},
-                                1, {3, 4})
+    EXPECT_FALSE(PagePicturesOf(three, {}, two, 1, {3, 4}).has_value())
+        << "a page missing, none said left out";
+    EXPECT_FALSE(PagePicturesOf(std::vector<PixelSize>{{0, 0}}, {},
+                                std::vector<PDFWriter::PageBox>{{0, 0, 1, 1}}, 1, {3, 4})
                      .has_value());
     EXPECT_FALSE(PagePicturesOf(three, {}, two, 3, {3, 4}).has_value());
 }

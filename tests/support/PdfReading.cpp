@@ -35,7 +35,8 @@ std::string Unescape(const std::string& text) {
 }
 
 QJsonObject QpdfJson(const std::filesystem::path& pdf, const char* key) {
-    const ProcessResult result = RunProcess({"/usr/bin/qpdf", "--json", std::string("--json-key=") + key, pdf.string()});
+    const ProcessResult result =
+        RunProcess({"/usr/bin/qpdf", "--json", std::string("--json-key=") + key, pdf.string()});
     if (result.exitCode != 0 && result.exitCode != 3) {
         return {};
     }
@@ -66,8 +67,9 @@ std::vector<PdfWord> PdfWords(const std::filesystem::path& pdf) {
         if (line.find("<page ") != std::string::npos) {
             ++page;
         } else if (std::regex_search(line, match, kWord)) {
-            words.push_back({page, Unescape(match[5].str()), std::stod(match[1].str()), std::stod(match[2].str()),
-                             std::stod(match[3].str()), std::stod(match[4].str())});
+            words.push_back({page, Unescape(match[5].str()), std::stod(match[1].str()),
+                             std::stod(match[2].str()), std::stod(match[3].str()),
+                             std::stod(match[4].str())});
         }
     }
     return words;
@@ -77,8 +79,8 @@ std::vector<std::pair<double, double>> PdfPageSizes(const std::filesystem::path&
     const ProcessResult result = RunShell("pdftotext -bbox " + Quote(pdf) + " - 2>/dev/null");
     static const std::regex kPage(R"re(<page width="([0-9.]+)" height="([0-9.]+)">)re");
     std::vector<std::pair<double, double>> sizes;
-    for (auto it = std::sregex_iterator(result.out.begin(), result.out.end(), kPage); it != std::sregex_iterator();
-         ++it) {
+    for (auto it = std::sregex_iterator(result.out.begin(), result.out.end(), kPage);
+         it != std::sregex_iterator(); ++it) {
         sizes.emplace_back(std::stod((*it)[1].str()), std::stod((*it)[2].str()));
     }
     return sizes;
@@ -110,8 +112,9 @@ std::vector<PdfLabelRange> PdfPageLabels(const std::filesystem::path& pdf) {
     for (const QJsonValue& item : QpdfJson(pdf, "pagelabels").value(QStringLiteral("pagelabels")).toArray()) {
         const QJsonObject range = item.toObject();
         const QJsonObject label = range.value(QStringLiteral("label")).toObject();
-        ranges.push_back({range.value(QStringLiteral("index")).toInt(), Utf8(label.value(QStringLiteral("/S"))),
-                          Utf8(label.value(QStringLiteral("/P"))), label.value(QStringLiteral("/St")).toInt(1)});
+        ranges.push_back({range.value(QStringLiteral("index")).toInt(),
+                          Utf8(label.value(QStringLiteral("/S"))), Utf8(label.value(QStringLiteral("/P"))),
+                          label.value(QStringLiteral("/St")).toInt(1)});
     }
     return ranges;
 }
@@ -122,8 +125,9 @@ bool PdfChecksClean(const std::filesystem::path& pdf, std::string* report) {
     if (report != nullptr) {
         *report = check.out + check.err + info.out;
     }
-    return check.exitCode == 0 && check.out.find("No syntax or stream encoding errors") != std::string::npos &&
-           check.err.empty() && info.exitCode == 0 && info.out.find("Syntax Error") == std::string::npos;
+    return check.exitCode == 0 &&
+           check.out.find("No syntax or stream encoding errors") != std::string::npos && check.err.empty() &&
+           info.exitCode == 0 && info.out.find("Syntax Error") == std::string::npos;
 }
 
 }  // namespace vellumet_test
