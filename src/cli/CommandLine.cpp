@@ -26,6 +26,10 @@ enum class OptionId {
     OnePerPage,
     Palette,
     Dither,
+    Outline,
+    NoOutline,
+    Searchable,
+    NoSearchable,
     Quiet,
     ListDevices,
     Help,
@@ -51,6 +55,10 @@ constexpr OptionRule kOptions[] = {
     {OptionId::OnePerPage, '1', "one-per-page", false},
     {OptionId::Palette, 0, "palette", true},
     {OptionId::Dither, 0, "dither", true},
+    {OptionId::Outline, 0, "outline", false},
+    {OptionId::NoOutline, 0, "no-outline", false},
+    {OptionId::Searchable, 0, "searchable", false},
+    {OptionId::NoSearchable, 0, "no-searchable", false},
     {OptionId::Quiet, 'q', "quiet", false},
     {OptionId::ListDevices, 0, "list-devices", false},
     {OptionId::Help, 'h', "help", false},
@@ -138,6 +146,14 @@ std::string Apply(const OptionRule& rule, const std::string& value, CommandLine&
             line.dither = dither;
             break;
         }
+        case OptionId::Outline:
+        case OptionId::NoOutline:
+            line.outline = rule.id == OptionId::Outline;
+            break;
+        case OptionId::Searchable:
+        case OptionId::NoSearchable:
+            line.searchable = rule.id == OptionId::Searchable;
+            break;
         case OptionId::Quiet:
             line.quiet = true;
             break;
@@ -307,6 +323,13 @@ std::string UsageText() {
            "                           switch shadows off on every shape and all text\n"
            "  -2, --two-per-page | -1, --one-per-page\n"
            "                           two slides share a page, or one slide per page\n"
+           "      --outline | --no-outline\n"
+           "                           a bookmark per slide titled with the slide's title, and page\n"
+           "                           numbers that are the slide numbers (default: the device's; off\n"
+           "                           for the five first devices and --page-size, on for the others)\n"
+           "      --searchable | --no-searchable\n"
+           "                           the slides' words as invisible text on the pictures, to search,\n"
+           "                           select and copy (default: as for --outline)\n"
            "      --palette rgb|gray|gray16\n"
            "                           store pages as 24-bit colour, 256 grays or 16 grays (default: the\n"
            "                           device's; gray16 for the gray readers of the list, rgb for the five\n"

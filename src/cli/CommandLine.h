@@ -36,6 +36,9 @@ struct CommandLine {
     std::optional<bool> omitBackground;
     std::optional<bool> omitShadow;
     std::optional<bool> twoSlidesPerPage;
+    // Replace the chosen device's outline and text layer choices for this run.
+    std::optional<bool> outline;
+    std::optional<bool> searchable;
     // Replace the chosen device's page colours for this run.
     std::optional<Palette> palette;
     std::optional<Dither> dither;

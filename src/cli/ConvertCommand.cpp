@@ -254,6 +254,8 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
     if (line_.pageSize) {
         job.settings.pageSize = line_.pageSize;
     }
+    job.settings.outline = line_.outline.value_or(job.settings.outline);
+    job.settings.searchable = line_.searchable.value_or(job.settings.searchable);
     job.settings.colours = ColoursOfRun(line_, job.settings.colours);
     job.host = &host;
     job.exporter = services_.exporter;

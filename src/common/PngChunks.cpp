@@ -1,6 +1,10 @@
 #include "common/PngChunks.h"
 
+#include <array>
 #include <cstring>
+#include <fstream>
+
+#include "common/WideText.h"
 
 namespace vellumet {
 
@@ -69,6 +73,20 @@ std::optional<PngHeader> ReadPngHeader(const uint8_t* fileStart, size_t size) {
     chunk.type = fileStart + kPngSignatureSize + 4;
     chunk.data = fileStart + kPngSignatureSize + 8;
     return ReadPngHeader(chunk);
+}
+
+PixelSize ReadPngFileSize(const std::wstring& path) {
+    // The signature, the first chunk's header and the 13 header bytes.
+    std::array<uint8_t, kPngSignatureSize + 8 + kHeaderLength> head{};
+    std::ifstream in(ToPath(path), std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) {
+        return {};
+    }
+    const std::optional<PngHeader> header = ReadPngHeader(head.data(), head.size());
+    if (!header) {
+        return {};
+    }
+    return {static_cast<int32_t>(header->width), static_cast<int32_t>(header->height)};
 }
 
 }  // namespace vellumet

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+
+#include "common/PixelSize.h"
 
 namespace vellumet {
 
@@ -67,5 +70,9 @@ std::optional<PngHeader> ReadPngHeader(const PngChunk& chunk);
 // the 13 header bytes; the CRC is not needed), or nothing when they do not begin with the signature
 // and a valid IHDR chunk.
 std::optional<PngHeader> ReadPngHeader(const uint8_t* fileStart, size_t size);
+
+// The picture size the header of the PNG file at `path` declares; 0 x 0 when the file cannot be
+// read or does not begin with the signature and a valid IHDR chunk.
+PixelSize ReadPngFileSize(const std::wstring& path);
 
 }  // namespace vellumet

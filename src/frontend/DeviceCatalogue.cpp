@@ -49,14 +49,16 @@ constexpr Reader kReaders[] = {
 std::vector<DeviceProfile> BuildCatalogue() {
     std::vector<DeviceProfile> devices;
     // The table's rows were e-ink readers of 16 grey levels or sizes meant for them; their pages
-    // stay as they always were, in rgb.
+    // stay as they always were, in rgb, without outline or text.
     for (const DeviceScheme& row : kDeviceSchemes) {
         devices.push_back({row.schemeName,
                            {row.pageWidth, row.pageHeight},
                            Screen::Gray16,
                            DeviceOrigin::Specified,
                            {},
-                           PageColours{Palette::Rgb, Dither::Ordered}});
+                           PageColours{Palette::Rgb, Dither::Ordered},
+                           false,
+                           false});
     }
     for (const Reader& reader : kReaders) {
         devices.push_back({reader.name,
@@ -64,7 +66,9 @@ std::vector<DeviceProfile> BuildCatalogue() {
                            reader.screen,
                            DeviceOrigin::Catalogue,
                            {},
-                           DefaultColoursFor(reader.screen)});
+                           DefaultColoursFor(reader.screen),
+                           true,
+                           true});
     }
     return devices;
 }

@@ -94,16 +94,21 @@ const DeviceProfile* FindNamedDevice(std::span<const DeviceProfile> devices, std
     return found;
 }
 
-std::optional<PixelSize> PageSizeFor(std::span<const DeviceProfile> devices, std::wstring_view name) {
+const DeviceProfile* DeviceNamedExactly(std::span<const DeviceProfile> devices, std::wstring_view name) {
     for (const DeviceProfile& device : devices) {
         if (device.name == name) {
-            if (device.origin == DeviceOrigin::Specified) {
-                return std::nullopt;
-            }
-            return device.page;
+            return &device;
         }
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+std::optional<PixelSize> PageSizeFor(std::span<const DeviceProfile> devices, std::wstring_view name) {
+    const DeviceProfile* device = DeviceNamedExactly(devices, name);
+    if (device == nullptr || device->origin == DeviceOrigin::Specified) {
+        return std::nullopt;
+    }
+    return device->page;
 }
 
 PageColours ColoursFor(std::span<const DeviceProfile> devices, std::wstring_view name) {

@@ -30,6 +30,9 @@ std::wstring DeviceForRemembered(std::span<const DeviceProfile> devices, std::ws
 // null when there is none.
 const DeviceProfile* FindNamedDevice(std::span<const DeviceProfile> devices, std::wstring_view name);
 
+// The device named exactly `name`, or null.
+const DeviceProfile* DeviceNamedExactly(std::span<const DeviceProfile> devices, std::wstring_view name);
+
 // The page the job is given for the device named exactly `name`: its page for a catalogue or user
 // device; nothing for one of the device table's rows or an unknown name, which the job looks up in
 // its table itself (so those keep their exact behaviour).

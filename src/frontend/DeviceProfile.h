@@ -1,6 +1,6 @@
 #pragma once
 // One target device as the front ends know it: a name, a portrait page in pixels, a screen and its
-// output options (the page colours; later ones such as outline and text layer join this record).
+// output options (the page colours, the outline and the text layer).
 
 #include <optional>
 #include <string>
@@ -35,6 +35,11 @@ struct DeviceProfile {
     // How its pages are stored: DefaultColoursFor(screen) unless the user chose otherwise; always
     // rgb for the device table's five rows.
     PageColours colours;
+    // An outline entry per slide with page labels, and searchable text (ConversionSettings): off for
+    // the device table's five rows, whose files stay as they always were; on for the others unless
+    // the user chose otherwise.
+    bool outline = true;
+    bool searchable = true;
 };
 
 // The page colours a screen is given by default: 16 dithered gray levels for a gray screen, rgb for

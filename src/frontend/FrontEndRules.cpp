@@ -21,6 +21,10 @@ ConversionSettings JobSettingsFromChoice(const settings::SettingsChoice& choice,
     job.omitShadow = choice.omitShadow ? 1 : 0;
     job.twoSlidesPerPage = choice.twoSlidesPerPage ? 1 : 0;
     job.colours = ColoursFor(devices, choice.scheme);
+    if (const DeviceProfile* device = DeviceNamedExactly(devices, choice.scheme)) {
+        job.outline = device->outline;
+        job.searchable = device->searchable;
+    }
     job.tempFolder = tempFolder;
     return job;
 }

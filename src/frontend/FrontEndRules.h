@@ -25,7 +25,7 @@ int32_t NextProgressPosition(int32_t position, int32_t step);
 
 // One job's settings from the user's choices: `devices` the device list the scheme was chosen from
 // (DeviceListOf), whose page the job gets for a catalogue or user device (PageSizeFor) and whose page
-// colours it gets for any device (ColoursFor); `source` the
+// colours (ColoursFor), outline and text layer choices it gets for any device; `source` the
 // presentation (or picture folder), `outputFolder` as Convert's checks left it (ending with "/"),
 // `tempFolder` the job's folder prefix (MakeTempFolderName).
 ConversionSettings JobSettingsFromChoice(const settings::SettingsChoice& choice,

@@ -32,6 +32,16 @@ std::vector<std::wstring_view> Split(std::wstring_view text, wchar_t separator) 
     }
 }
 
+std::optional<bool> SwitchFromName(std::wstring_view value) {
+    if (value == L"on") {
+        return true;
+    }
+    if (value == L"off") {
+        return false;
+    }
+    return std::nullopt;
+}
+
 // One record as a device, or the reason it cannot be one (then `name` is its name when that is
 // fit to show).
 struct ParsedRecord {
@@ -45,7 +55,7 @@ struct ParsedRecord {
 ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
     ParsedRecord parsed;
     DeviceProfile& device = parsed.device;
-    std::optional<std::wstring_view> name, width, height, screen, palette, dither;
+    std::optional<std::wstring_view> name, width, height, screen, palette, dither, outline, searchable;
     for (std::wstring_view field : Split(record, kFieldSeparator)) {
         const size_t equals = field.find(L'=');
         if (equals == std::wstring_view::npos) {
@@ -54,13 +64,15 @@ ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
         }
         const std::wstring_view key = field.substr(0, equals);
         const std::wstring_view value = field.substr(equals + 1);
-        std::optional<std::wstring_view>* known = key == L"name"      ? &name
-                                                  : key == L"width"   ? &width
-                                                  : key == L"height"  ? &height
-                                                  : key == L"screen"  ? &screen
-                                                  : key == L"palette" ? &palette
-                                                  : key == L"dither"  ? &dither
-                                                                      : nullptr;
+        std::optional<std::wstring_view>* known = key == L"name"         ? &name
+                                                  : key == L"width"      ? &width
+                                                  : key == L"height"     ? &height
+                                                  : key == L"screen"     ? &screen
+                                                  : key == L"palette"    ? &palette
+                                                  : key == L"dither"     ? &dither
+                                                  : key == L"outline"    ? &outline
+                                                  : key == L"searchable" ? &searchable
+                                                                         : nullptr;
         if (known == nullptr) {
             device.unknownFields.emplace_back(field);
         } else if (known->has_value()) {
@@ -119,6 +131,17 @@ ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
         }
         device.colours.dither = stored.value_or(device.colours.dither);
     }
+
+    // Lists written before these choices existed leave them on, as for the catalogue's readers;
+    // so does a value this version does not know in a list of a newer format.
+    const std::optional<bool> withOutline = outline ? SwitchFromName(*outline) : std::optional<bool>(true);
+    const std::optional<bool> withText = searchable ? SwitchFromName(*searchable) : std::optional<bool>(true);
+    if ((!withOutline || !withText) && !newer) {
+        parsed.reason = L"its outline or searchable text choice is neither on nor off";
+        return parsed;
+    }
+    device.outline = withOutline.value_or(true);
+    device.searchable = withText.value_or(true);
     device.origin = DeviceOrigin::User;
     return parsed;
 }
@@ -239,6 +262,10 @@ std::wstring FormatUserDevices(std::span<const DeviceProfile> devices) {
         text += L"palette=" + std::wstring(PaletteName(device.colours.palette));
         text += kFieldSeparator;
         text += L"dither=" + std::wstring(DitherName(device.colours.dither));
+        text += kFieldSeparator;
+        text += std::wstring(L"outline=") + (device.outline ? L"on" : L"off");
+        text += kFieldSeparator;
+        text += std::wstring(L"searchable=") + (device.searchable ? L"on" : L"off");
         for (const std::wstring& field : device.unknownFields) {
             text += kFieldSeparator;
             text += field;

@@ -5,12 +5,16 @@
 #include <string>
 #include <utility>
 
+#include "common/PngChunks.h"
 #include "common/WideText.h"
 #include "job/DeviceTable.h"
 #include "job/JobMessages.h"
 #include "job/SlidePictures.h"
 #include "job/TempFolder.h"
+#include "pdfwriter/ImageObject.h"
 #include "pdfwriter/SavePdf.h"
+#include "slidetext/SlideTextReader.h"
+#include "slidetext/TextLayer.h"
 
 namespace vellumet {
 
@@ -53,6 +57,16 @@ private:
     // From the pictures in pictures_ to the saved file.
     int ComposeAndSave(const PixelSize& page);
 
+    bool WantsTextLayer() const { return settings_.outline || settings_.searchable; }
+    // Reads what the text layer needs while the pictures are still there: each picture's size, and
+    // the slides' text from the deck's PDF beside the pictures when there is one with a page per
+    // picture (else the slides are left without text).
+    void ReadTextSource();
+    // Adds the outline, page labels and invisible words the settings ask for to the composed
+    // document. Does nothing when the pages cannot be matched to their slides.
+    void AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page,
+                        const std::vector<LeftOutPicture>& leftOut) const;
+
     // Deletes the pictures in list order, then the folder and anything else left in it.
     // Failures are ignored.
     void RemoveTemporaryFiles() noexcept;
@@ -74,6 +88,8 @@ private:
     bool busy_ = false;
     std::wstring folder_;
     std::vector<std::wstring> pictures_;
+    std::vector<PixelSize> pictureSizes_;  // only when the text layer is wanted
+    std::vector<SlideText> slideText_;     // empty when the text is unknown
 };
 
 void JobRun::RemoveTemporaryFiles() noexcept {
@@ -185,7 +201,43 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
     return JobResult::Succeeded;
 }
 
+void JobRun::ReadTextSource() {
+    pictureSizes_.clear();
+    slideText_.clear();
+    for (const std::wstring& picture : pictures_) {
+        pictureSizes_.push_back(ReadPngFileSize(picture));
+    }
+    const std::wstring folder = pictureFolder_ ? settings_.sourcePath : folder_;
+    std::optional<std::vector<SlideText>> slides = ReadSlideText(folder + L"/" + kDeckPdfName, cancel_);
+    if (slides && slides->size() == pictures_.size()) {
+        slideText_ = std::move(*slides);
+    }
+}
+
+void JobRun::AddTextLayerTo(PDFWriter::PDF& document, const PixelSize& page,
+                            const std::vector<LeftOutPicture>& leftOut) const {
+    // Composition registers one image per page, in page order.
+    std::vector<PDFWriter::PageBox> imageBoxes;
+    for (const auto& image : document.Images()) {
+        imageBoxes.push_back({image->x, image->y, image->x + image->width, image->y + image->height});
+    }
+    std::vector<size_t> leftOutIndices;
+    for (const LeftOutPicture& picture : leftOut) {
+        leftOutIndices.push_back(picture.index);
+    }
+    const std::optional<std::vector<PagePicture>> pages =
+        PagePicturesOf(pictureSizes_, leftOutIndices, imageBoxes, SlidesPerPageOf(settings_), page);
+    if (!pages || imageBoxes.size() != document.Pages().size()) {
+        return;
+    }
+    AddTextLayer(document, *pages, pictureSizes_.size(), slideText_,
+                 {settings_.outline, settings_.searchable});
+}
+
 int JobRun::ComposeAndSave(const PixelSize& page) {
+    if (WantsTextLayer()) {
+        ReadTextSource();
+    }
     std::vector<LeftOutPicture> leftOut;
     std::unique_ptr<PDFWriter::PDF> document =
         compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), settings_.colours, cancel_,
@@ -205,6 +257,10 @@ int JobRun::ComposeAndSave(const PixelSize& page) {
     // A document without pages means no picture could be read: there is nothing to save.
     if (!document || document->Pages().empty()) {
         return Fail(kGenerateFailedMessage, JobResult::ComposeFailed);
+    }
+    if (WantsTextLayer()) {
+        AddTextLayerTo(*document, page, leftOut);
+        slideText_.clear();
     }
 
     document->producer.clear();

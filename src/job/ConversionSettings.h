@@ -20,6 +20,10 @@ struct ConversionSettings {
     int omitShadow = 0;         // 1: shadows are switched off on every shape and all text
     int twoSlidesPerPage = 0;   // 1: two slides share one page
     PageColours colours;        // how the page pictures are stored; rgb unless the device says otherwise
+    // An outline entry per slide and page labels with the slide numbers; the slides' words as
+    // invisible, searchable text on the pages. Without them the file is exactly as it always was.
+    bool outline = false;
+    bool searchable = false;
     // Prefix of the job's private temporary folder (see TempFolder.h): the job creates
     // tempFolder + a unique suffix before the export and removes it before it ends.
     std::wstring tempFolder;

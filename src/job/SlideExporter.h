@@ -9,6 +9,12 @@
 
 namespace vellumet {
 
+// The name of the office's PDF of the deck that an exporter may leave in the export folder next to
+// the pictures: one page per slide in slide order (hidden slides included), each page the slide
+// the picture of the same number shows, with the office's outline of slide titles. The job reads
+// the slides' text from it when the output asks for an outline or searchable text.
+inline constexpr wchar_t kDeckPdfName[] = L"Slides.pdf";
+
 class SlideExporter {
 public:
     virtual ~SlideExporter() = default;

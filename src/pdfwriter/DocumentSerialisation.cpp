@@ -25,10 +25,14 @@ void AppendReference(MemoryStream& out, int32_t number) {
 }  // namespace
 
 void PDF::Finish() {
+    if (textFont_) {
+        textFontNumber_ = textFont_->Write(*this);
+    }
     const int32_t resources = WriteResources();
     const int32_t info = WriteInfo();
     const int32_t pageTree = WritePageTree();
     WritePages(pageTree, resources);
+    const int32_t outlineRoot = outline.empty() || pages_.empty() ? 0 : WriteOutline(pageTree + 1);
 
     BeginObject();
     buffer_.AppendText("<<\n");
@@ -36,6 +40,14 @@ void PDF::Finish() {
     buffer_.AppendText("/Pages ");
     AppendReference(buffer_, pageTree);
     buffer_.AppendText("\n");
+    if (outlineRoot != 0) {
+        buffer_.AppendText("/Outlines ");
+        AppendReference(buffer_, outlineRoot);
+        buffer_.AppendText("\n/PageMode /UseOutlines\n");
+    }
+    if (!pageLabels.empty() && !pages_.empty()) {
+        AppendPageLabels();
+    }
     buffer_.AppendText("/Base ()\n");
     buffer_.AppendText(">>\n");
     buffer_.AppendText("endobj\n");
@@ -81,6 +93,12 @@ int32_t PDF::WriteResources() {
     buffer_.AppendText("/ProcSet [/PDF /Text /ImageC]\n");
     buffer_.AppendText("/Font\n");
     buffer_.AppendText("<<\n");
+    if (textFontNumber_ != 0) {
+        buffer_.AppendText(TextFont::kResourceName);
+        buffer_.AppendByte(' ');
+        AppendReference(buffer_, textFontNumber_);
+        buffer_.AppendByte('\n');
+    }
     buffer_.AppendText(">>\n");
     buffer_.AppendText("/XObject\n");
     buffer_.AppendText("<<\n");

@@ -1,6 +1,7 @@
 #include "pdfwriter/NumberFormat.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "pdfwriter/MemoryStream.h"
 
@@ -29,6 +30,33 @@ size_t FormatRealInto(char* buffer, double value) {
     return static_cast<size_t>(result.ptr - buffer);
 }
 
+size_t FormatCompactRealInto(char* buffer, double value) {
+    if (!std::isfinite(value)) {
+        value = 0;
+    }
+    const auto result =
+        std::to_chars(buffer, buffer + kNumberBufferSize - 1, value, std::chars_format::fixed, 2);
+    if (result.ec != std::errc{}) {
+        buffer[0] = '0';
+        buffer[1] = '\0';
+        return 1;
+    }
+    char* end = result.ptr;
+    while (end[-1] == '0') {
+        --end;
+    }
+    if (end[-1] == '.') {
+        --end;
+    }
+    // A value that rounds to zero carries no sign.
+    if (end - buffer == 2 && buffer[0] == '-' && buffer[1] == '0') {
+        buffer[0] = '0';
+        end = buffer + 1;
+    }
+    *end = '\0';
+    return static_cast<size_t>(end - buffer);
+}
+
 }  // namespace
 
 void AppendInteger(MemoryStream& stream, int64_t value) {
@@ -43,6 +71,12 @@ void AppendReal(MemoryStream& stream, double value) {
     stream.AppendText(buffer);
 }
 
+void AppendCompactReal(MemoryStream& stream, double value) {
+    char buffer[kNumberBufferSize];
+    FormatCompactRealInto(buffer, value);
+    stream.AppendText(buffer);
+}
+
 std::string FormatInteger(int64_t value) {
     char buffer[kNumberBufferSize];
     return std::string(buffer, FormatIntegerInto(buffer, value));
@@ -51,6 +85,11 @@ std::string FormatInteger(int64_t value) {
 std::string FormatReal(double value) {
     char buffer[kNumberBufferSize];
     return std::string(buffer, FormatRealInto(buffer, value));
+}
+
+std::string FormatCompactReal(double value) {
+    char buffer[kNumberBufferSize];
+    return std::string(buffer, FormatCompactRealInto(buffer, value));
 }
 
 }  // namespace PDFWriter

@@ -37,4 +37,11 @@ void PDF::RegisterImage(std::unique_ptr<ImageObject> image) {
     images_.push_back(std::move(image));
 }
 
+TextFont& PDF::InvisibleTextFont() {
+    if (!textFont_) {
+        textFont_ = std::make_unique<TextFont>();
+    }
+    return *textFont_;
+}
+
 }  // namespace PDFWriter

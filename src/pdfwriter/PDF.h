@@ -9,6 +9,11 @@
 // Object numbers come only from BeginObject, in writing order: images 1..M as registered, then
 // resources M+1, information M+2, page tree M+3, each page P with its content P+1 and the content's
 // length P+2 (first page M+4, then +3 per page), and the catalog last.
+//
+// Navigation and invisible text add objects only when asked for, so a document without them is
+// written exactly as above. When a page drew invisible text, the text font's six objects come
+// right after the images (TextFont.h) and everything after them moves up by six; when `outline`
+// has entries, its root and one object per entry come between the last page and the catalog.
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +22,9 @@
 
 #include "pdfwriter/LocalTime.h"
 #include "pdfwriter/MemoryStream.h"
+#include "pdfwriter/Outline.h"
+#include "pdfwriter/PageLabels.h"
+#include "pdfwriter/TextFont.h"
 
 namespace PDFWriter {
 
@@ -40,7 +48,8 @@ public:
     // The image's pixels must already be loaded (ImageObject::LoadPixels).
     void RegisterImage(std::unique_ptr<ImageObject> image);
 
-    // Appends resources, information, page tree, pages, catalog, cross-reference table and trailer.
+    // Appends the text font (if any page used it), resources, information, page tree, pages, the
+    // outline (if any), catalog, cross-reference table and trailer.
     void Finish();
 
     // The steps of Finish, each returning the number of the object it wrote.
@@ -48,6 +57,15 @@ public:
     int32_t WriteInfo();
     int32_t WritePageTree();
     void WritePages(int32_t pageTree, int32_t resources);
+    // The outline's root and entries (Outline.cpp), given the number of the first page object.
+    int32_t WriteOutline(int32_t firstPage);
+    // The catalog's "/PageLabels" entry from pageLabels (Outline.cpp).
+    void AppendPageLabels();
+
+    // The font pages draw invisible text in, created on first use; once created, Finish writes it
+    // and every page's resources name it.
+    TextFont& InvisibleTextFont();
+    bool HasInvisibleText() const { return textFont_ != nullptr; }
 
     // True when the buffer could not hold the file (see MemoryStream): the file must not be saved.
     bool Failed() const { return buffer_.Failed(); }
@@ -65,6 +83,12 @@ public:
     std::wstring author;
     std::wstring producer;
 
+    // Navigation, written by Finish: no outline and no page labels by default. The first range
+    // of page labels should start at page 0; ranges out of order or beyond the last page are left
+    // out.
+    std::vector<OutlineEntry> outline;
+    std::vector<PageLabelRange> pageLabels;
+
     // The clock read for the creation date; replace it to make output reproducible.
     LocalClock clock = CurrentLocalTime;
 
@@ -76,6 +100,8 @@ private:
     std::vector<std::unique_ptr<ImageObject>> images_;
     std::vector<std::unique_ptr<Page>> pages_;
     std::vector<int32_t> offsets_;
+    std::unique_ptr<TextFont> textFont_;
+    int32_t textFontNumber_ = 0;  // set by Finish
 };
 
 }  // namespace PDFWriter

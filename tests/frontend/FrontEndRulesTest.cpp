@@ -90,6 +90,29 @@ TEST(FrontEndRulesTest, ChoicesBecomeOneJobsSettings) {
     EXPECT_EQ(job.omitShadow, 1);
     EXPECT_EQ(job.twoSlidesPerPage, 1);
     EXPECT_EQ(job.tempFolder, L"/tmp/PPT20091230022130");
+    EXPECT_FALSE(job.outline || job.searchable) << "the table's devices keep today's file";
+}
+
+TEST(FrontEndRulesTest, OutlineAndTextLayerComeWithTheChosenDevice) {
+    DeviceProfile mine{L"My reader", {1000, 1400}, Screen::Gray16, DeviceOrigin::User, {}, {}, true, false};
+    const std::vector<DeviceProfile> devices = DeviceListOf(std::span<const DeviceProfile>(&mine, 1));
+    settings::SettingsChoice choice;
+    auto settingsFor = [&](const std::wstring& scheme) {
+        choice.scheme = scheme;
+        return JobSettingsFromChoice(choice, devices, L"/a.ppt", L"/out/", L"/tmp/x");
+    };
+    for (const wchar_t* specified : {L"Amazon Kindle DX", L"Amazon Kindle 2", L"Small (600*800)",
+                                     L"Medium (900*1200)", L"Large (1200*1600)"}) {
+        const ConversionSettings job = settingsFor(specified);
+        EXPECT_FALSE(job.outline || job.searchable) << specified;
+    }
+    const ConversionSettings reader = settingsFor(L"Kobo Libra 2");
+    EXPECT_TRUE(reader.outline && reader.searchable) << "today's readers have both";
+    const ConversionSettings own = settingsFor(L"My reader");
+    EXPECT_TRUE(own.outline);
+    EXPECT_FALSE(own.searchable) << "the user's device keeps its own choice";
+    const ConversionSettings unknown = settingsFor(L"Nothing by this name");
+    EXPECT_FALSE(unknown.outline || unknown.searchable);
 }
 
 TEST(FrontEndRulesTest, TheChosenDevicesPageColoursReachTheJob) {

@@ -202,14 +202,14 @@ TEST_F(UserDevicesTest, FieldsOfLaterOptionsSurviveARoundTrip) {
             Record(L"name=Opts\toutline=on\twidth=900\theight=1200\tscreen=gray16\tpalette=gray\tx=a=b"));
     UserDevices read = ReadUserDevices(store_.get());
     ASSERT_EQ(read.devices.size(), 1u);
-    EXPECT_EQ(read.devices[0].unknownFields, (std::vector<std::wstring>{L"outline=on", L"x=a=b"}));
+    EXPECT_EQ(read.devices[0].unknownFields, (std::vector<std::wstring>{L"x=a=b"}));
     EXPECT_EQ(read.devices[0].colours, (PageColours{Palette::Gray, Dither::Ordered}));
     read.devices[0].name = L"Renamed";
     ASSERT_EQ(WriteUserDevices(read, store_.get()), L"");
     EXPECT_EQ(
         StoredText(kUserDevicesPath),
         L"vellumet-devices=1" + Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray"
-                                       L"\tdither=ordered\toutline=on\tx=a=b"));
+                                       L"\tdither=ordered\toutline=on\tsearchable=on\tx=a=b"));
 }
 
 TEST_F(UserDevicesTest, PageColoursAreStoredWithTheDeviceAndDefaultToTheScreens) {
@@ -236,6 +236,29 @@ TEST_F(UserDevicesTest, PageColoursAreStoredWithTheDeviceAndDefaultToTheScreens)
     ASSERT_EQ(again.devices.size(), 3u);
     EXPECT_EQ(again.devices[1].colours, (PageColours{Palette::Gray, Dither::None}));
     EXPECT_EQ(again.devices[2].colours, (PageColours{Palette::Gray16, Dither::None}));
+}
+
+TEST_F(UserDevicesTest, OutlineAndSearchableChoicesAreKeptOnWhenMissingAndCheckedWhenGiven) {
+    const UserDevices read = ParseUserDevices(
+        L"vellumet-devices=1" + Record(L"name=Old\twidth=900\theight=1200\tscreen=gray16") +
+        Record(L"name=Plain\twidth=900\theight=1200\tscreen=gray16\toutline=off\tsearchable=off") +
+        Record(L"name=Half\twidth=900\theight=1200\tscreen=colour\tsearchable=off\toutline=on") +
+        Record(L"name=Bad\twidth=900\theight=1200\tscreen=gray16\toutline=yes"));
+    ASSERT_EQ(read.devices.size(), 3u);
+    EXPECT_TRUE(read.devices[0].outline && read.devices[0].searchable) << "a list from before the choices";
+    EXPECT_FALSE(read.devices[1].outline || read.devices[1].searchable);
+    EXPECT_TRUE(read.devices[2].outline);
+    EXPECT_FALSE(read.devices[2].searchable);
+    ASSERT_EQ(read.notices.size(), 1u);
+    EXPECT_NE(read.notices[0].find(L"\"Bad\""), std::wstring::npos) << read.notices[0];
+    EXPECT_TRUE(read.damaged);
+
+    const UserDevices again = ParseUserDevices(FormatUserDevices(read.devices));
+    ASSERT_EQ(again.devices.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(again.devices[i].outline, read.devices[i].outline) << i;
+        EXPECT_EQ(again.devices[i].searchable, read.devices[i].searchable) << i;
+    }
 }
 
 TEST_F(UserDevicesTest, NoMoreThanTheLimitIsTaken) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <limits>
 #include <string>
 
 #include "pdfwriter/MemoryStream.h"
@@ -41,12 +42,23 @@ TEST(NumberFormat, FixedSixDecimalsAndPlainIntegers) {
     EXPECT_EQ(PDFWriter::FormatInteger(-42), "-42");
 }
 
+TEST(NumberFormat, CompactRealsKeepTwoDecimalsAtMost) {
+    EXPECT_EQ(PDFWriter::FormatCompactReal(12.5), "12.5");
+    EXPECT_EQ(PDFWriter::FormatCompactReal(3.0), "3");
+    EXPECT_EQ(PDFWriter::FormatCompactReal(0.126), "0.13");
+    EXPECT_EQ(PDFWriter::FormatCompactReal(-0.001), "0") << "no negative zero";
+    EXPECT_EQ(PDFWriter::FormatCompactReal(-7.25), "-7.25");
+    EXPECT_EQ(PDFWriter::FormatCompactReal(100), "100") << "zeros before the point stay";
+    EXPECT_EQ(PDFWriter::FormatCompactReal(std::numeric_limits<double>::quiet_NaN()), "0");
+}
+
 TEST(NumberFormat, DecimalCommaLocaleDoesNotLeakIn) {
     ScopedLocale german("de_DE.UTF-8");
     if (!german.active()) {
         GTEST_SKIP() << "de_DE.UTF-8 is not installed";
     }
     EXPECT_EQ(PDFWriter::FormatReal(784.5), "784.500000");
+    EXPECT_EQ(PDFWriter::FormatCompactReal(784.5), "784.5");
     EXPECT_EQ(PDFWriter::FormatInteger(1234567), "1234567") << "no thousands separators";
 }
 
