@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "common/WideText.h"
+#include "job/SlideExporter.h"
 #include "powerpoint/DispatchIds.h"
 #include "powerpoint/libreoffice/ExportSize.h"
 #include "powerpoint/libreoffice/OfficeProcess.h"
@@ -460,12 +461,13 @@ private:
         files.clear();
     }
 
-    // The office exports the document once as PDF into its private folder, and its pages are
-    // rendered on every core. False when either fails; the PDF file is gone either way.
+    // The office exports the document once as PDF, and its pages are rendered on every core. The
+    // PDF stays beside the pictures as the deck's PDF (kDeckPdfName), where the job reads the
+    // slides' text. False when either step fails; the PDF file is gone then.
     bool ExportThroughPdf(const std::filesystem::path& directory, const std::vector<PixelSize>& sizes,
                           std::vector<std::filesystem::path>& written) {
         RasterRequest request;
-        request.pdf = Session().IntermediateFile(".pdf");
+        request.pdf = directory / vellumet::ToPath(vellumet::kDeckPdfName);
         request.sizes = sizes;
         request.folder = directory;
         request.workers = Session().Options().rasterWorkers;
@@ -481,8 +483,10 @@ private:
                 },
                 [this](int) { Session().NoteProgress(); }, written, why);
         }
-        std::error_code ec;
-        std::filesystem::remove(request.pdf, ec);
+        if (!done) {
+            std::error_code ec;
+            std::filesystem::remove(request.pdf, ec);
+        }
         return done;
     }
 

@@ -433,10 +433,6 @@ std::wstring OfficeSession::Explain(const std::wstring& fallback) const {
     return fallback.empty() ? std::wstring(L"The office failed.") : fallback;
 }
 
-std::filesystem::path OfficeSession::IntermediateFile(const std::string& extension) {
-    return process_.PrivateFolder() / ("intermediate-" + std::to_string(++intermediates_) + extension);
-}
-
 bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
                               const std::filesystem::path& file, std::wstring& error) {
     if (!Usable(error)) {
@@ -461,7 +457,7 @@ bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
         const css::beans::PropertyValue filterData[] = {Property("ExportHiddenSlides", css::uno::Any(true)),
                                                         Property("ExportFormFields", css::uno::Any(false)),
                                                         Property("ExportNotesPages", css::uno::Any(false)),
-                                                        Property("ExportBookmarks", css::uno::Any(false)),
+                                                        Property("ExportBookmarks", css::uno::Any(true)),
                                                         Property("UseTaggedPDF", css::uno::Any(false))};
         const css::beans::PropertyValue descriptor[] = {
             Property("FilterName", css::uno::Any(rtl::OUString("impress_pdf_Export"))),

@@ -69,10 +69,6 @@ public:
     bool ExportPdf(const css::uno::Reference<css::lang::XComponent>& document,
                    const std::filesystem::path& file, std::wstring& error);
 
-    // A new name for an intermediate file in the office's private folder (removed with the office);
-    // the file does not exist yet.
-    std::filesystem::path IntermediateFile(const std::string& extension);
-
     const LibreOfficeOptions& Options() const { return options_; }
 
     // The office's service factory and context, for the export filter.
@@ -107,7 +103,6 @@ private:
     bool OfficeRuns() const;
     // The office answers a call over the bridge.
     bool Answers() noexcept;
-    int intermediates_ = 0;
 
     // What the watchdog counts as progress: the calls answered and the size of the file being
     // written by a long export (guarded by watchedMutex_).

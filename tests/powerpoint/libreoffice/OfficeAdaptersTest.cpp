@@ -7,6 +7,7 @@
 
 #include "OfficeTestSupport.h"
 #include "common/WideText.h"
+#include "job/SlideExporter.h"
 #include "powerpoint/DispatchIds.h"
 #include "powerpoint/SlideExport.h"
 
@@ -215,8 +216,7 @@ TEST_F(OfficeAdapters, AFailedPdfExportOrRenderingFallsBackToThePictureExport) {
             ASSERT_TRUE(application) << vellumet::ToNative(server.LastError());
             if (breakage == Breakage::PdfFile) {
                 // A folder where the office's PDF file would go.
-                std::filesystem::create_directory(server.LastFootprint().privateFolder /
-                                                  "intermediate-1.pdf");
+                std::filesystem::create_directories(folder / vellumet::ToPath(vellumet::kDeckPdfName));
             }
             InvokeResult r = Get(application.get(), dispid::Application::Presentations);
             AutomationHolder presentations(r.object);
@@ -233,7 +233,20 @@ TEST_F(OfficeAdapters, AFailedPdfExportOrRenderingFallsBackToThePictureExport) {
         for (const char* name : {"Slide1.png", "Slide2.png"}) {
             EXPECT_EQ(HashOf(folder / name), HashOf(reference / name)) << name;
         }
+        if (breakage == Breakage::Renderer) {
+            EXPECT_FALSE(std::filesystem::exists(folder / vellumet::ToPath(vellumet::kDeckPdfName)))
+                << "a failed export leaves no PDF of the deck";
+        }
     }
+    EXPECT_FALSE(std::filesystem::exists(reference / vellumet::ToPath(vellumet::kDeckPdfName)));
+
+    // The export through PDF leaves the deck's PDF beside the pictures, one page per slide.
+    std::filesystem::path fast;
+    ASSERT_EQ(Export(deck, 0, 400, 300, fast, Options()), kExportDone);
+    const std::filesystem::path deckPdf = fast / vellumet::ToPath(vellumet::kDeckPdfName);
+    ASSERT_TRUE(std::filesystem::is_regular_file(deckPdf));
+    EXPECT_NE(vellumet_test::RunShell("pdfinfo '" + deckPdf.string() + "'").out.find("Pages:           2"),
+              std::string::npos);
 }
 
 TEST_F(OfficeAdapters, AnOfficeThatDiesMidConversationFailsTheCallsAndIsCleanedUp) {
