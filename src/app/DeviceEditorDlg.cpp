@@ -1,5 +1,6 @@
 #include "app/DeviceEditorDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -14,6 +15,7 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "common/QStringText.h"
 #include "common/WideText.h"
 #include "frontend/DeviceList.h"
 #include "frontend/DeviceRules.h"
@@ -22,10 +24,6 @@
 namespace vellumet {
 
 namespace {
-
-QString ToQString(std::wstring_view text) {
-    return QString::fromStdString(ToNative(text));
-}
 
 QString ScreenText(Screen screen) {
     return screen == Screen::Colour ? QStringLiteral("Colour") : QStringLiteral("Gray, 16 levels");
@@ -141,6 +139,12 @@ void DeviceEditorDlg::BuildControls() {
         ditherCombo_->addItem(DitherText(dither));
     }
     fields->addRow(QStringLiteral("&Dithering:"), ditherCombo_);
+    outlineCheck_ = new QCheckBox(QStringLiteral("&Outline and slide numbers as page labels"), this);
+    outlineCheck_->setObjectName(QStringLiteral("outlineCheck"));
+    fields->addRow(QString(), outlineCheck_);
+    searchableCheck_ = new QCheckBox(QStringLiteral("Searc&hable text"), this);
+    searchableCheck_->setObjectName(QStringLiteral("searchableCheck"));
+    fields->addRow(QString(), searchableCheck_);
     layout->addLayout(fields);
 
     auto* buttons = new QHBoxLayout;
@@ -192,7 +196,7 @@ void DeviceEditorDlg::ShowList(int row) {
         item->setText(0, ToQString(device.name));
         item->setText(1, QStringLiteral("%1 x %2").arg(device.page.width).arg(device.page.height));
         item->setText(2, ScreenText(device.screen));
-        item->setText(3, QString::fromStdString(ToNative(PaletteName(device.colours.palette))));
+        item->setText(3, ToQString(PaletteName(device.colours.palette)));
         item->setText(
             4, device.origin == DeviceOrigin::User ? QStringLiteral("Yours") : QStringLiteral("Built in"));
     }
@@ -228,6 +232,8 @@ void DeviceEditorDlg::OnSelectionChanged() {
     heightSpin_->setValue(device.page.height);
     screenCombo_->setCurrentIndex(device.screen == Screen::Colour ? 1 : 0);
     ShowColours(device.colours);
+    outlineCheck_->setChecked(device.outline);
+    searchableCheck_->setChecked(device.searchable);
 }
 
 void DeviceEditorDlg::ShowColours(PageColours colours) {
@@ -239,11 +245,13 @@ void DeviceEditorDlg::ShowColours(PageColours colours) {
 DeviceProfile DeviceEditorDlg::FieldsDevice() const {
     DeviceProfile device;
     // Spaces at either end are never meant; inner ones are checked by the name rule.
-    device.name = FromNative(nameEdit_->text().trimmed().toStdString());
+    device.name = FromQString(nameEdit_->text().trimmed());
     device.page = {widthSpin_->value(), heightSpin_->value()};
     device.screen = screenCombo_->currentIndex() == 1 ? Screen::Colour : Screen::Gray16;
     device.colours.palette = kPalettes[std::clamp(paletteCombo_->currentIndex(), 0, 2)];
     device.colours.dither = kDithers[std::clamp(ditherCombo_->currentIndex(), 0, 1)];
+    device.outline = outlineCheck_->isChecked();
+    device.searchable = searchableCheck_->isChecked();
     return device;
 }
 

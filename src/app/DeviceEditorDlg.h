@@ -12,6 +12,7 @@
 
 #include "app/DeviceEdits.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -65,6 +66,8 @@ private:
     QComboBox* screenCombo_ = nullptr;
     QComboBox* paletteCombo_ = nullptr;
     QComboBox* ditherCombo_ = nullptr;
+    QCheckBox* outlineCheck_ = nullptr;
+    QCheckBox* searchableCheck_ = nullptr;
     QPushButton* addButton_ = nullptr;
     QPushButton* updateButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;

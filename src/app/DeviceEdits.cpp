@@ -45,7 +45,10 @@ std::wstring DeviceEdits::Add(const DeviceProfile& device) {
         }
     }
     std::vector<DeviceProfile> candidate = all_;
+    // The user's choices only: a device built on a catalogue entry keeps nothing else of it.
     DeviceProfile added{device.name, device.page, device.screen, DeviceOrigin::User, {}, device.colours};
+    added.outline = device.outline;
+    added.searchable = device.searchable;
     candidate.push_back(std::move(added));
     return Accept(std::move(candidate));
 }
@@ -68,6 +71,8 @@ std::wstring DeviceEdits::Change(size_t index, const DeviceProfile& device) {
     changed.page = device.page;
     changed.screen = device.screen;
     changed.colours = device.colours;
+    changed.outline = device.outline;
+    changed.searchable = device.searchable;
     return Accept(std::move(candidate));
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +195,28 @@ TEST_F(DeviceEditorTest, PageColoursAreShownChosenAndSavedWithTheDevice) {
     const UserDevices stored = ReadUserDevices(&store_);
     ASSERT_EQ(stored.devices.size(), 1u);
     EXPECT_EQ(stored.devices[0].colours, (PageColours{Palette::Gray, Dither::None}));
+}
+
+TEST_F(DeviceEditorTest, OutlineAndTextLayerAreChosenAndSavedWithTheDevice) {
+    auto editor = Open(L"Kobo Clara BW");
+    auto* outline = Find<QCheckBox>(*editor, "outlineCheck");
+    auto* searchable = Find<QCheckBox>(*editor, "searchableCheck");
+    EXPECT_TRUE(outline->isChecked()) << "today's readers get both";
+    EXPECT_TRUE(searchable->isChecked());
+    Find<QTreeWidget>(*editor, "deviceTree")
+        ->setCurrentItem(Find<QTreeWidget>(*editor, "deviceTree")->topLevelItem(0));
+    EXPECT_FALSE(outline->isChecked()) << "the table's devices keep their files as they were";
+    EXPECT_FALSE(searchable->isChecked());
+
+    Type(*editor, QStringLiteral("Plain Pages"), 900, 1200);
+    outline->setChecked(true);
+    searchable->setChecked(false);
+    Click(*editor, "addButton");
+    Click(*editor, "okButton");
+    const UserDevices stored = ReadUserDevices(&store_);
+    ASSERT_EQ(stored.devices.size(), 1u);
+    EXPECT_TRUE(stored.devices[0].outline);
+    EXPECT_FALSE(stored.devices[0].searchable);
 }
 
 TEST_F(DeviceEditorTest, CancelStoresNothing) {
