@@ -1,5 +1,8 @@
 #include "OfficeTestSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -181,6 +184,17 @@ std::string HashOf(const std::filesystem::path& file) {
         return {};
     }
     return QCryptographicHash::hash(in.readAll(), QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+struct timespec CreationTime(const std::filesystem::path& file) {
+    struct statx info {};
+    ::statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME | STATX_MTIME, &info);
+    const statx_timestamp t = (info.stx_mask & STATX_BTIME) != 0 ? info.stx_btime : info.stx_mtime;
+    return {static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
+}
+
+bool Before(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
 }  // namespace powerpoint::test

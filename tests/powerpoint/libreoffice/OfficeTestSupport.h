@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -67,6 +68,11 @@ protected:
 std::vector<std::filesystem::path> Pictures(const std::filesystem::path& folder);
 // "SlideN.png" for N = 1..count, in that order.
 std::vector<std::filesystem::path> ExpectedPictures(const std::filesystem::path& folder, int count);
+// When `file` was created (its birth time where the file system records one, else its last change),
+// and the order of two such times.
+struct timespec CreationTime(const std::filesystem::path& file);
+bool Before(const struct timespec& a, const struct timespec& b);
+
 // Share of pixels that differ (in RGB) between two pictures of equal size; 1 when sizes differ.
 double DifferingShare(const QImage& a, const QImage& b);
 std::string HashOf(const std::filesystem::path& file);

@@ -55,17 +55,6 @@ void WritePdf(const std::filesystem::path& file, const std::vector<Colour>& page
     std::ofstream(file, std::ios::binary) << pdf;
 }
 
-struct timespec CreationTime(const std::filesystem::path& file) {
-    struct statx info {};
-    ::statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME | STATX_MTIME, &info);
-    const statx_timestamp t = (info.stx_mask & STATX_BTIME) != 0 ? info.stx_btime : info.stx_mtime;
-    return {static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
-}
-
-bool Before(const struct timespec& a, const struct timespec& b) {
-    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
 class PdfRasteriserTest : public ::testing::Test {
 protected:
     void SetUp() override {
