@@ -9,7 +9,7 @@
 namespace vellumet {
 namespace {
 
-StartArguments Parse(std::vector<std::string> args) {
+StartArguments Parse(const std::vector<std::string>& args) {
     return ParseStartArguments(args);
 }
 

@@ -18,8 +18,8 @@ SlideText OneWord(SlideBox box, int quarterTurns = 0, std::wstring text = L"word
     return slide;
 }
 
-std::vector<PagePicture> Pages(std::vector<PixelSize> pictures, std::vector<PDFWriter::PageBox> boxes,
-                               int perPage, PixelSize page) {
+std::vector<PagePicture> Pages(const std::vector<PixelSize>& pictures,
+                               const std::vector<PDFWriter::PageBox>& boxes, int perPage, PixelSize page) {
     const auto pages = PagePicturesOf(pictures, {}, boxes, perPage, page);
     EXPECT_TRUE(pages.has_value());
     return pages.value_or(std::vector<PagePicture>{});

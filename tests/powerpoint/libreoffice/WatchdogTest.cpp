@@ -16,7 +16,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 bool WaitForVerdict(const Watchdog& watchdog) {
-    for (const auto until = Clock::now() + 60s; Clock::now() < until; std::this_thread::sleep_for(10ms)) {
+    for (const auto until = Clock::now() + std::chrono::seconds(60); Clock::now() < until;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
         if (watchdog.Fired() != Watchdog::Verdict::None) {
             return true;
         }
