@@ -23,6 +23,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/PngChunks.h"
 #include "common/WideText.h"
 #include "job/SlideExporter.h"
 #include "powerpoint/DispatchIds.h"
@@ -535,7 +536,7 @@ private:
             if (!exported) {
                 return Fail(Session().Explain(L"The office could not export slide " + slide + L"."));
             }
-            const PixelSize made = ReadPngSize(file);
+            const PixelSize made = vellumet::ReadPngFileSize(vellumet::FromPath(file));
             if (made.width == 0) {
                 return Fail(
                     Session().Explain(L"The picture of slide " + slide + L" is missing or empty: " + name));

@@ -1,12 +1,7 @@
 #include "powerpoint/libreoffice/ExportSize.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <fstream>
-#include <optional>
-
-#include "common/PngChunks.h"
 
 namespace powerpoint {
 
@@ -31,19 +26,6 @@ PixelSize FitSlideSize(int64_t slideWidth, int64_t slideHeight, PixelSize reques
         return requested;
     }
     return fit;
-}
-
-PixelSize ReadPngSize(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::array<uint8_t, 29> head{};
-    if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) {
-        return {};
-    }
-    const std::optional<vellumet::PngHeader> header = vellumet::ReadPngHeader(head.data(), head.size());
-    if (!header) {
-        return {};
-    }
-    return {static_cast<int>(header->width), static_cast<int>(header->height)};
 }
 
 }  // namespace powerpoint

@@ -1,8 +1,7 @@
 #pragma once
-// The picture size of one slide in an export of a requested size, and the check of a written PNG.
+// The picture size of one slide in an export of a requested size.
 
 #include <cstdint>
-#include <filesystem>
 
 #include "common/PixelSize.h"
 
@@ -15,9 +14,5 @@ using vellumet::PixelSize;
 // never stretched. slideWidth and slideHeight are in any one unit and must be positive; the
 // requested size must be positive. Each side of the result is at least 1.
 PixelSize FitSlideSize(int64_t slideWidth, int64_t slideHeight, PixelSize requested);
-
-// The size recorded in the header of a PNG file, or {0, 0} when the file is missing, empty or
-// does not start like a PNG.
-PixelSize ReadPngSize(const std::filesystem::path& file);
 
 }  // namespace powerpoint

@@ -36,24 +36,5 @@ TEST(ExportSize, UnknownSlideSizeGivesTheRequest) {
     EXPECT_EQ(FitSlideSize(720, -1, {800, 600}), (PixelSize{800, 600}));
 }
 
-TEST(ExportSize, PngHeaderIsReadAndAnythingElseIsRefused) {
-    const vellumet_test::TempFolder temp("vellumet-pngsize-");
-    const std::filesystem::path& dir = temp.Path();
-    // A whole IHDR chunk (8-bit RGB), its CRC left zero.
-    const unsigned char png[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,    0, 0,
-                                 13,   'I',  'H', 'D', 'R',  0,    0,    0x04, 0x15, 0, 0,
-                                 0x03, 0x10, 8,   2,   0,    0,    0,    0,    0,    0, 0};
-    std::ofstream(dir / "good.png", std::ios::binary).write(reinterpret_cast<const char*>(png), sizeof png);
-    std::ofstream(dir / "empty.png", std::ios::binary);
-    std::ofstream(dir / "text.png", std::ios::binary) << "not a picture at all, only words";
-    std::ofstream(dir / "short.png", std::ios::binary).write(reinterpret_cast<const char*>(png), 12);
-
-    EXPECT_EQ(ReadPngSize(dir / "good.png"), (PixelSize{1045, 784}));
-    EXPECT_EQ(ReadPngSize(dir / "empty.png"), PixelSize{});
-    EXPECT_EQ(ReadPngSize(dir / "text.png"), PixelSize{});
-    EXPECT_EQ(ReadPngSize(dir / "short.png"), PixelSize{});
-    EXPECT_EQ(ReadPngSize(dir / "missing.png"), PixelSize{});
-}
-
 }  // namespace
 }  // namespace powerpoint
