@@ -11,7 +11,8 @@ namespace vellumet {
 
 // The name of the office's PDF of the deck that an exporter may leave in the export folder next to
 // the pictures: one page per slide in slide order (hidden slides included), each page the slide
-// the picture of the same number shows, with the office's outline of slide titles. The job reads
+// the picture of the same number shows (its notes page with ExportFlags::NotesPages), with the
+// office's outline of slide titles. The job reads
 // the slides' text from it when the output asks for an outline or searchable text.
 inline constexpr wchar_t kDeckPdfName[] = L"Slides.pdf";
 
@@ -28,7 +29,8 @@ public:
     virtual std::wstring VersionRefusal() const = 0;
 
     // Exports every slide of `sourcePath` as a picture of at most `exportWidth` x `exportHeight`
-    // pixels, with the slide's aspect kept, into `folder` (an existing folder, no trailing
+    // pixels, with the slide's aspect kept (with ExportFlags::NotesPages, a picture of the slide's
+    // notes page with the notes page's aspect, or none at all), into `folder` (an existing folder, no trailing
     // separator), as PNG files created one after another in slide order. Their names sort in slide
     // order, so pictures that the file system stamps with the same creation time still come in
     // slide order. `flags` are ExportFlags bits; `openDispId` is the identifier that opens the

@@ -338,8 +338,9 @@ bool OfficeSession::Answers() noexcept {
     }
 }
 
-void OfficeSession::BeginConversation(const vellumet::CancelToken* cancel) {
+void OfficeSession::BeginConversation(const vellumet::CancelToken* cancel, bool notesPages) {
     cancel_ = cancel;
+    options_.notesPages = notesPages;
     inConversation_ = true;
     if (watchdog_) {
         watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget);
@@ -456,13 +457,14 @@ bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
         // nothing the pictures do not need (bookmarks, structure tags).
         const css::beans::PropertyValue filterData[] = {Property("ExportHiddenSlides", css::uno::Any(true)),
                                                         Property("ExportFormFields", css::uno::Any(false)),
-                                                        Property("ExportNotesPages", css::uno::Any(false)),
+                                                        Property("ExportNotesPages", css::uno::Any(options_.notesPages)),
+                                                        Property("ExportOnlyNotesPages", css::uno::Any(options_.notesPages)),
                                                         Property("ExportBookmarks", css::uno::Any(true)),
                                                         Property("UseTaggedPDF", css::uno::Any(false))};
         const css::beans::PropertyValue descriptor[] = {
             Property("FilterName", css::uno::Any(rtl::OUString("impress_pdf_Export"))),
             Property("FilterData",
-                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(filterData, 5)))};
+                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(filterData, 6)))};
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
         storable->storeToURL(rtl::OUString::createFromAscii(FileUrl(file.string()).c_str()),
                              css::uno::Sequence<css::beans::PropertyValue>(descriptor, 2));
