@@ -30,10 +30,10 @@ public:
 
     // Exports every slide of `sourcePath` as a picture of at most `exportWidth` x `exportHeight`
     // pixels, with the slide's aspect kept (with ExportFlags::NotesPages, a picture of the slide's
-    // notes page with the notes page's aspect, or none at all), into `folder` (an existing folder, no trailing
-    // separator), as PNG files created one after another in slide order. Their names sort in slide
-    // order, so pictures that the file system stamps with the same creation time still come in
-    // slide order. `flags` are ExportFlags bits; `openDispId` is the identifier that opens the
+    // notes page with the notes page's aspect, or none at all), into `folder` (an existing folder,
+    // no trailing separator), as PNG files created one after another in slide order. Their names
+    // sort in slide order, so pictures that the file system stamps with the same creation time
+    // still come in slide order. `flags` are ExportFlags bits; `openDispId` is the identifier that opens the
     // presentation. Stops at the next slide once `cancel` (may be null) is cancelled. The job does
     // not look at the result: a failed export shows up as missing pictures.
     virtual int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,

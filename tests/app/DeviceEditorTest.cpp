@@ -219,6 +219,23 @@ TEST_F(DeviceEditorTest, OutlineAndTextLayerAreChosenAndSavedWithTheDevice) {
     EXPECT_FALSE(stored.devices[0].searchable);
 }
 
+TEST_F(DeviceEditorTest, NotesPagesAreOffUntilChosenAndSavedWithTheDevice) {
+    auto editor = Open(L"Kobo Clara BW");
+    auto* notes = Find<QCheckBox>(*editor, "notesCheck");
+    EXPECT_FALSE(notes->isChecked()) << "no device starts with notes pages";
+    Type(*editor, QStringLiteral("Notes Reader"), 900, 1200);
+    notes->setChecked(true);
+    Click(*editor, "addButton");
+    Type(*editor, QStringLiteral("Slides Reader"), 900, 1200);
+    notes->setChecked(false);
+    Click(*editor, "addButton");
+    Click(*editor, "okButton");
+    const UserDevices stored = ReadUserDevices(&store_);
+    ASSERT_EQ(stored.devices.size(), 2u);
+    EXPECT_TRUE(stored.devices[0].notes);
+    EXPECT_FALSE(stored.devices[1].notes);
+}
+
 TEST_F(DeviceEditorTest, CancelStoresNothing) {
     auto editor = Open();
     Type(*editor, QStringLiteral("Never kept"), 600, 800);

@@ -457,7 +457,8 @@ private:
                 return Fail(why);
             }
         } else if (notesPages) {
-            return Fail(L"Notes pages are made only through the office's PDF export, which is not used here.");
+            return Fail(
+                L"Notes pages are made only through the office's PDF export, which is not used here.");
         }
         InvokeResult result = ExportSlideBySlide(pages, directory, sizes, written);
         if (!result.succeeded) {

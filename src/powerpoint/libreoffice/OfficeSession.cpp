@@ -453,14 +453,16 @@ bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
     } watching(*this, file);
     try {
         // Every slide becomes a page, drawn as the picture export would draw it: hidden slides
-        // included, form controls drawn rather than made into PDF form fields, no notes pages and
-        // nothing the pictures do not need (bookmarks, structure tags).
-        const css::beans::PropertyValue filterData[] = {Property("ExportHiddenSlides", css::uno::Any(true)),
-                                                        Property("ExportFormFields", css::uno::Any(false)),
-                                                        Property("ExportNotesPages", css::uno::Any(options_.notesPages)),
-                                                        Property("ExportOnlyNotesPages", css::uno::Any(options_.notesPages)),
-                                                        Property("ExportBookmarks", css::uno::Any(true)),
-                                                        Property("UseTaggedPDF", css::uno::Any(false))};
+        // included, form controls drawn rather than made into PDF form fields, and no structure
+        // tags; the bookmarks give the slide titles. With notesPages, each slide's notes page
+        // (the slide above its notes) instead of the slide.
+        const css::beans::PropertyValue filterData[] = {
+            Property("ExportHiddenSlides", css::uno::Any(true)),
+            Property("ExportFormFields", css::uno::Any(false)),
+            Property("ExportNotesPages", css::uno::Any(options_.notesPages)),
+            Property("ExportOnlyNotesPages", css::uno::Any(options_.notesPages)),
+            Property("ExportBookmarks", css::uno::Any(true)),
+            Property("UseTaggedPDF", css::uno::Any(false))};
         const css::beans::PropertyValue descriptor[] = {
             Property("FilterName", css::uno::Any(rtl::OUString("impress_pdf_Export"))),
             Property("FilterData",

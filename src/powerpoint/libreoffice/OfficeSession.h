@@ -65,8 +65,8 @@ public:
                                                                 std::wstring& error);
 
     // Stores `document`, as it is now, as one PDF file of all its slides, hidden ones included, at
-    // `file` (which must not exist); with Options().notesPages, of all their notes pages instead. False, with why, when the office cannot; a partial file may be
-    // left for the caller to remove.
+    // `file` (which must not exist); with Options().notesPages, of all their notes pages instead.
+    // False, with why, when the office cannot; a partial file may be left for the caller to remove.
     bool ExportPdf(const css::uno::Reference<css::lang::XComponent>& document,
                    const std::filesystem::path& file, std::wstring& error);
 
