@@ -141,3 +141,21 @@ TEST_F(OfficeNotesPagesTest, WithoutThePdfExportTheJobSaysWhyAndGivesNoSlidesIns
         << vellumet::ToNative(host_.details[0]);
     EXPECT_FALSE(fs::exists(root_ / "out" / "harbour.pdf"));
 }
+
+TEST_F(OfficeNotesPagesTest, AWarmOfficeTakesEachExportsOwnChoice) {
+    powerpoint::LibreOfficeOptions warm;
+    warm.warmOfficeIdleLimit = std::chrono::milliseconds(60000);
+    powerpoint::LibreOfficeExporter exporter(warm);
+    job_.exporter = &exporter;
+    job_.settings.searchable = true;
+    const fs::path pdf = root_ / "out" / "harbour.pdf";
+    for (const bool notes : {true, false, true}) {
+        SCOPED_TRACE(notes ? "notes pages" : "slides");
+        job_.settings.notesPages = notes;
+        ASSERT_EQ(vellumet::ConversionThreadProc(&job_), vellumet::JobResult::Succeeded);
+        const std::vector<std::string> words = vellumet_test::PdfTextWords(pdf);
+        EXPECT_EQ(std::find(words.begin(), words.end(), "lighthouse") != words.end(), notes);
+        EXPECT_EQ(vellumet_test::PdfPageSizes(pdf).size(), notes ? 2u : 1u) << "slides share a page";
+        fs::remove(pdf);
+    }
+}
