@@ -55,13 +55,6 @@ TEST(ConversionOptions, FlagsAndSlidesPerPage) {
     EXPECT_EQ(vellumet::SlidesPerPageOf(settings), 2);
     settings.omitBackground = 0;
     EXPECT_EQ(vellumet::ExportFlagsOf(settings), ExportFlags::OmitShadow);
-    // Notes pages are one upright picture per page, asked of the office at the page's own size.
-    settings.notesPages = true;
-    EXPECT_EQ(vellumet::ExportFlagsOf(settings), ExportFlags::OmitShadow | ExportFlags::NotesPages);
-    EXPECT_EQ(vellumet::SlidesPerPageOf(settings), 1);
-    EXPECT_EQ(vellumet::ExportSizeOf(settings, {1200, 1600}), (PixelSize{1200, 1600}));
-    settings.notesPages = false;
-    EXPECT_EQ(vellumet::ExportSizeOf(settings, {1200, 1600}), (PixelSize{1600, 1200}));
 }
 
 TEST(VersionGate, OpeningIdentifier) {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -68,53 +67,6 @@ TEST_P(JobEndToEndTest, WritesAPdfThatIndependentReadersAccept) {
     EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), param.pages);
     EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), param.pageSize);
     EXPECT_EQ(jobtest::PdfInfoField(output, "PDF version"), "1.4");
-}
-
-// The fake office makes pictures at the size asked for, as the office fits a portrait notes page
-// into it: asked for the page itself, each picture fills its page; asked for the landscape box, a
-// notes page would come out at a quarter of the page.
-TEST(JobEndToEndNotes, NotesPagesFillTheirPagesOnePerPage) {
-    if (!vellumet_test::HaveTool("qpdf") || !vellumet_test::HaveTool("pdfinfo") ||
-        !vellumet_test::HaveTool("pdfimages")) {
-        GTEST_SKIP() << "qpdf, pdfinfo or pdfimages is not installed";
-    }
-    const jobtest::ScratchFolder scratch;
-    const fs::path root = vellumet::ToPath(scratch.path());
-    fs::create_directory(root / "out");
-    jobtest::RecordingHost host;
-    jobtest::FakeExporter exporter;
-    exporter.slides = 3;
-    exporter.pictureWidth = 0;
-    exporter.pictureHeight = 0;
-    vellumet::ConversionJob job;
-    job.settings.sourcePath = L"/talks/notes.ppt";
-    job.settings.schemeName = L"Small (600*800)";
-    job.settings.outputFolder = scratch.path() + L"/out/";
-    job.settings.twoSlidesPerPage = 1;
-    job.settings.notesPages = true;
-    job.settings.tempFolder = scratch.path() + L"/PPT20091230022130";
-    job.host = &host;
-    job.exporter = &exporter;
-    job.compose = &ComposeDocument;
-    ASSERT_EQ(vellumet::ConversionThreadProc(&job), vellumet::JobResult::Succeeded);
-
-    const std::string quoted = "'" + (root / "out" / "notes.pdf").string() + "'";
-    const std::string output = jobtest::CheckedPdfInfo(quoted);
-    EXPECT_EQ(jobtest::PdfInfoField(output, "Pages"), "3");
-    EXPECT_EQ(jobtest::PdfInfoField(output, "Page size"), "600 x 800 pts");
-    const vellumet_test::ProcessResult images =
-        vellumet_test::RunProcess({"/usr/bin/pdfimages", "-list", (root / "out" / "notes.pdf").string()});
-    ASSERT_EQ(images.exitCode, 0);
-    std::istringstream lines(images.out);
-    std::string line;
-    int fullPage = 0;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string page, num, type, width, height;
-        fields >> page >> num >> type >> width >> height;
-        fullPage += type == "image" && width == "600" && height == "800" ? 1 : 0;
-    }
-    EXPECT_EQ(fullPage, 3) << images.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, JobEndToEndTest,
