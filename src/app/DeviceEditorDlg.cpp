@@ -145,6 +145,9 @@ void DeviceEditorDlg::BuildControls() {
     searchableCheck_ = new QCheckBox(QStringLiteral("Searc&hable text"), this);
     searchableCheck_->setObjectName(QStringLiteral("searchableCheck"));
     fields->addRow(QString(), searchableCheck_);
+    notesCheck_ = new QCheckBox(QStringLiteral("Each slide with its speaker &notes (upright pages)"), this);
+    notesCheck_->setObjectName(QStringLiteral("notesCheck"));
+    fields->addRow(QString(), notesCheck_);
     layout->addLayout(fields);
 
     auto* buttons = new QHBoxLayout;
@@ -234,6 +237,7 @@ void DeviceEditorDlg::OnSelectionChanged() {
     ShowColours(device.colours);
     outlineCheck_->setChecked(device.outline);
     searchableCheck_->setChecked(device.searchable);
+    notesCheck_->setChecked(device.notes);
 }
 
 void DeviceEditorDlg::ShowColours(PageColours colours) {
@@ -252,6 +256,7 @@ DeviceProfile DeviceEditorDlg::FieldsDevice() const {
     device.colours.dither = kDithers[std::clamp(ditherCombo_->currentIndex(), 0, 1)];
     device.outline = outlineCheck_->isChecked();
     device.searchable = searchableCheck_->isChecked();
+    device.notes = notesCheck_->isChecked();
     return device;
 }
 

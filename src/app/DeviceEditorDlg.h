@@ -68,6 +68,7 @@ private:
     QComboBox* ditherCombo_ = nullptr;
     QCheckBox* outlineCheck_ = nullptr;
     QCheckBox* searchableCheck_ = nullptr;
+    QCheckBox* notesCheck_ = nullptr;
     QPushButton* addButton_ = nullptr;
     QPushButton* updateButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;

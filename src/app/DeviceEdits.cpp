@@ -49,6 +49,7 @@ std::wstring DeviceEdits::Add(const DeviceProfile& device) {
     DeviceProfile added{device.name, device.page, device.screen, DeviceOrigin::User, {}, device.colours};
     added.outline = device.outline;
     added.searchable = device.searchable;
+    added.notes = device.notes;
     candidate.push_back(std::move(added));
     return Accept(std::move(candidate));
 }
@@ -73,6 +74,7 @@ std::wstring DeviceEdits::Change(size_t index, const DeviceProfile& device) {
     changed.colours = device.colours;
     changed.outline = device.outline;
     changed.searchable = device.searchable;
+    changed.notes = device.notes;
     return Accept(std::move(candidate));
 }
 

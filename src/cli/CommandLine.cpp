@@ -30,6 +30,8 @@ enum class OptionId {
     NoOutline,
     Searchable,
     NoSearchable,
+    Notes,
+    NoNotes,
     Quiet,
     ListDevices,
     Help,
@@ -59,6 +61,8 @@ constexpr OptionRule kOptions[] = {
     {OptionId::NoOutline, 0, "no-outline", false},
     {OptionId::Searchable, 0, "searchable", false},
     {OptionId::NoSearchable, 0, "no-searchable", false},
+    {OptionId::Notes, 0, "notes", false},
+    {OptionId::NoNotes, 0, "no-notes", false},
     {OptionId::Quiet, 'q', "quiet", false},
     {OptionId::ListDevices, 0, "list-devices", false},
     {OptionId::Help, 'h', "help", false},
@@ -153,6 +157,10 @@ std::string Apply(const OptionRule& rule, const std::string& value, CommandLine&
         case OptionId::Searchable:
         case OptionId::NoSearchable:
             line.searchable = rule.id == OptionId::Searchable;
+            break;
+        case OptionId::Notes:
+        case OptionId::NoNotes:
+            line.notes = rule.id == OptionId::Notes;
             break;
         case OptionId::Quiet:
             line.quiet = true;
@@ -330,6 +338,9 @@ std::string UsageText() {
            "      --searchable | --no-searchable\n"
            "                           the slides' words as invisible text on the pictures, to search,\n"
            "                           select and copy (default: as for --outline)\n"
+           "      --notes | --no-notes\n"
+           "                           each slide with its speaker notes below it on an upright page;\n"
+           "                           one slide per page (default: the device's, off unless chosen)\n"
            "      --palette rgb|gray|gray16\n"
            "                           store pages as 24-bit colour, 256 grays or 16 grays (default: the\n"
            "                           device's; gray16 for the gray readers of the list, rgb for the five\n"

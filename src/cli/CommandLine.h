@@ -39,6 +39,8 @@ struct CommandLine {
     // Replace the chosen device's outline and text layer choices for this run.
     std::optional<bool> outline;
     std::optional<bool> searchable;
+    // Replace the chosen device's notes pages choice for this run.
+    std::optional<bool> notes;
     // Replace the chosen device's page colours for this run.
     std::optional<Palette> palette;
     std::optional<Dither> dither;

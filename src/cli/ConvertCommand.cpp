@@ -256,6 +256,7 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
     }
     job.settings.outline = line_.outline.value_or(job.settings.outline);
     job.settings.searchable = line_.searchable.value_or(job.settings.searchable);
+    job.settings.notesPages = line_.notes.value_or(job.settings.notesPages);
     job.settings.colours = ColoursOfRun(line_, job.settings.colours);
     job.host = &host;
     job.exporter = services_.exporter;

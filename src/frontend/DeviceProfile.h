@@ -40,6 +40,9 @@ struct DeviceProfile {
     // the user chose otherwise.
     bool outline = true;
     bool searchable = true;
+    // Each slide with its speaker notes on a portrait page (ConversionSettings::notesPages): off for
+    // every device unless the user chose it, since it changes the pages' layout.
+    bool notes = false;
 };
 
 // The page colours a screen is given by default: 16 dithered gray levels for a gray screen, rgb for

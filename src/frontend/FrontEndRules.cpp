@@ -24,6 +24,7 @@ ConversionSettings JobSettingsFromChoice(const settings::SettingsChoice& choice,
     if (const DeviceProfile* device = DeviceNamedExactly(devices, choice.scheme)) {
         job.outline = device->outline;
         job.searchable = device->searchable;
+        job.notesPages = device->notes;
     }
     job.tempFolder = tempFolder;
     return job;

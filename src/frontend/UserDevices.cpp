@@ -55,7 +55,7 @@ struct ParsedRecord {
 ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
     ParsedRecord parsed;
     DeviceProfile& device = parsed.device;
-    std::optional<std::wstring_view> name, width, height, screen, palette, dither, outline, searchable;
+    std::optional<std::wstring_view> name, width, height, screen, palette, dither, outline, searchable, notes;
     for (std::wstring_view field : Split(record, kFieldSeparator)) {
         const size_t equals = field.find(L'=');
         if (equals == std::wstring_view::npos) {
@@ -72,6 +72,7 @@ ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
                                                   : key == L"dither"     ? &dither
                                                   : key == L"outline"    ? &outline
                                                   : key == L"searchable" ? &searchable
+                                                  : key == L"notes"      ? &notes
                                                                          : nullptr;
         if (known == nullptr) {
             device.unknownFields.emplace_back(field);
@@ -142,6 +143,13 @@ ParsedRecord ParseRecord(std::wstring_view record, bool newer) {
     }
     device.outline = withOutline.value_or(true);
     device.searchable = withText.value_or(true);
+    // Notes pages change the layout: only a device that asks for them gets them.
+    const std::optional<bool> withNotes = notes ? SwitchFromName(*notes) : std::optional<bool>(false);
+    if (!withNotes && !newer) {
+        parsed.reason = L"its notes pages choice is neither on nor off";
+        return parsed;
+    }
+    device.notes = withNotes.value_or(false);
     device.origin = DeviceOrigin::User;
     return parsed;
 }
@@ -266,6 +274,8 @@ std::wstring FormatUserDevices(std::span<const DeviceProfile> devices) {
         text += std::wstring(L"outline=") + (device.outline ? L"on" : L"off");
         text += kFieldSeparator;
         text += std::wstring(L"searchable=") + (device.searchable ? L"on" : L"off");
+        text += kFieldSeparator;
+        text += std::wstring(L"notes=") + (device.notes ? L"on" : L"off");
         for (const std::wstring& field : device.unknownFields) {
             text += kFieldSeparator;
             text += field;

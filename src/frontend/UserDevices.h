@@ -5,11 +5,12 @@
 // The stored text is a header record, "vellumet-devices=<format>", then one record per device.
 // Records are separated by U+001E, the fields of a record by tabs, and each field is "key=value":
 // name, width, height, screen ("gray16" or "colour"), palette ("rgb", "gray" or "gray16"), dither
-// ("ordered" or "none"), outline and searchable ("on" or "off"), in any order; an entry without
-// palette or dither has its screen's default (DefaultColoursFor), one without outline or searchable
-// has them on. Names hold no control characters (DeviceRules.h), so nothing needs escaping.
-// Fields of other keys are kept with their device and written back, so later output options
-// survive a round through this version, as the palette survives a version that knows none.
+// ("ordered" or "none"), outline, searchable and notes ("on" or "off"), in any order; an entry
+// without palette or dither has its screen's default (DefaultColoursFor), one without outline or
+// searchable has them on, one without notes has it off. Names hold no control characters
+// (DeviceRules.h), so nothing needs escaping. Fields of other keys are kept with their device and
+// written back, so later output options survive a round through this version, as the palette
+// survives a version that knows none.
 //
 // Reading never fails: an entry that breaks a rule (DeviceRules.h, DeviceList.h) is skipped with a
 // notice, and a value that cannot be read at all gives an empty list with a notice. Either way the

@@ -139,7 +139,7 @@ int JobRun::Run() {
                     L"The page size is outside 1.." + std::to_wstring(kMaxPageSide) + L" pixels a side.");
     }
     if (!pictureFolder_) {
-        const int exported = ExportPictures(ComputeExportSize(page));
+        const int exported = ExportPictures(ExportSizeOf(settings_, page));
         if (exported != JobResult::Succeeded) {
             return exported;
         }

@@ -24,6 +24,10 @@ struct ConversionSettings {
     // invisible, searchable text on the pages. Without them the file is exactly as it always was.
     bool outline = false;
     bool searchable = false;
+    // Each slide with its speaker notes below it, from the office's notes-page layout: one portrait
+    // picture per slide, fitted to the page unturned, one slide per page whatever twoSlidesPerPage
+    // says. The outline and the text layer then include the notes.
+    bool notesPages = false;
     // Prefix of the job's private temporary folder (see TempFolder.h): the job creates
     // tempFolder + a unique suffix before the export and removes it before it ends.
     std::wstring tempFolder;

@@ -33,6 +33,10 @@ PixelSize ComputeExportSize(PixelSize page) {
     return {static_cast<int32_t>(h), static_cast<int32_t>(3 * h / 4)};
 }
 
+PixelSize ExportSizeOf(const ConversionSettings& settings, PixelSize page) {
+    return settings.notesPages ? page : ComputeExportSize(page);
+}
+
 int ExportFlagsOf(const ConversionSettings& settings) {
     int flags = 0;
     if (settings.omitBackground != 0) {
@@ -41,11 +45,14 @@ int ExportFlagsOf(const ConversionSettings& settings) {
     if (settings.omitShadow != 0) {
         flags |= ExportFlags::OmitShadow;
     }
+    if (settings.notesPages) {
+        flags |= ExportFlags::NotesPages;
+    }
     return flags;
 }
 
 int32_t SlidesPerPageOf(const ConversionSettings& settings) {
-    return settings.twoSlidesPerPage != 0 ? 2 : 1;
+    return settings.twoSlidesPerPage != 0 && !settings.notesPages ? 2 : 1;
 }
 
 }  // namespace vellumet

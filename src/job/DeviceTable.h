@@ -41,10 +41,14 @@ PixelSize PageSizeOf(const ConversionSettings& settings);
 // fits the page turned on its side (integer arithmetic, truncating). Page sizes are positive.
 PixelSize ComputeExportSize(PixelSize page);
 
-// ExportFlags bits for the settings' omitBackground and omitShadow.
+// The picture size a job asks of the export: the page itself for notes pages (portrait pictures
+// that are not turned), else ComputeExportSize(page).
+PixelSize ExportSizeOf(const ConversionSettings& settings, PixelSize page);
+
+// ExportFlags bits for the settings' omitBackground, omitShadow and notesPages.
 int ExportFlagsOf(const ConversionSettings& settings);
 
-// 2 when twoSlidesPerPage is set, else 1.
+// 2 when twoSlidesPerPage is set without notesPages, else 1.
 int32_t SlidesPerPageOf(const ConversionSettings& settings);
 
 }  // namespace vellumet

@@ -11,8 +11,9 @@ namespace vellumet {
 
 // The name of the office's PDF of the deck that an exporter may leave in the export folder next to
 // the pictures: one page per slide in slide order (hidden slides included), each page the slide
-// the picture of the same number shows, with the office's outline of slide titles. The job reads
-// the slides' text from it when the output asks for an outline or searchable text.
+// the picture of the same number shows (its notes page with ExportFlags::NotesPages), with the
+// office's outline of slide titles. The job reads the slides' text from it when the output asks
+// for an outline or searchable text.
 inline constexpr wchar_t kDeckPdfName[] = L"Slides.pdf";
 
 class SlideExporter {
@@ -28,12 +29,13 @@ public:
     virtual std::wstring VersionRefusal() const = 0;
 
     // Exports every slide of `sourcePath` as a picture of at most `exportWidth` x `exportHeight`
-    // pixels, with the slide's aspect kept, into `folder` (an existing folder, no trailing
-    // separator), as PNG files created one after another in slide order. Their names sort in slide
-    // order, so pictures that the file system stamps with the same creation time still come in
-    // slide order. `flags` are ExportFlags bits; `openDispId` is the identifier that opens the
-    // presentation. Stops at the next slide once `cancel` (may be null) is cancelled. The job does
-    // not look at the result: a failed export shows up as missing pictures.
+    // pixels, with the slide's aspect kept (with ExportFlags::NotesPages, a picture of the slide's
+    // notes page with the notes page's aspect, or none at all), into `folder` (an existing folder,
+    // no trailing separator), as PNG files created one after another in slide order. Their names
+    // sort in slide order, so pictures that the file system stamps with the same creation time
+    // still come in slide order. `flags` are ExportFlags bits; `openDispId` is the identifier that
+    // opens the presentation. Stops at the next slide once `cancel` (may be null) is cancelled. The
+    // job does not look at the result: a failed export shows up as missing pictures.
     virtual int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                              int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                              const CancelToken* cancel) = 0;

@@ -219,6 +219,31 @@ TEST_F(DeviceEditorTest, OutlineAndTextLayerAreChosenAndSavedWithTheDevice) {
     EXPECT_FALSE(stored.devices[0].searchable);
 }
 
+TEST_F(DeviceEditorTest, NotesPagesAreOffUntilChosenAndSavedWithTheDevice) {
+    auto editor = Open(L"Kobo Clara BW");
+    auto* notes = Find<QCheckBox>(*editor, "notesCheck");
+    auto* tree = Find<QTreeWidget>(*editor, "deviceTree");
+    EXPECT_FALSE(notes->isChecked()) << "no device starts with notes pages";
+    Type(*editor, QStringLiteral("Notes Reader"), 900, 1200);
+    notes->setChecked(true);
+    Click(*editor, "addButton");
+    Type(*editor, QStringLiteral("Slides Reader"), 900, 1200);
+    notes->setChecked(false);
+    Click(*editor, "addButton");
+
+    tree->setCurrentItem(tree->topLevelItem(CatalogueRows()));
+    EXPECT_TRUE(notes->isChecked()) << "a device shows its own choice";
+    tree->setCurrentItem(tree->topLevelItem(CatalogueRows() + 1));
+    EXPECT_FALSE(notes->isChecked());
+    notes->setChecked(true);
+    Click(*editor, "updateButton");
+    Click(*editor, "okButton");
+    const UserDevices stored = ReadUserDevices(&store_);
+    ASSERT_EQ(stored.devices.size(), 2u);
+    EXPECT_TRUE(stored.devices[0].notes) << "kept when added";
+    EXPECT_TRUE(stored.devices[1].notes) << "kept when changed";
+}
+
 TEST_F(DeviceEditorTest, CancelStoresNothing) {
     auto editor = Open();
     Type(*editor, QStringLiteral("Never kept"), 600, 800);

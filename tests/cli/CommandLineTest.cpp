@@ -48,9 +48,10 @@ TEST(CommandLineTest, ShortLongBundledAndAttachedFormsMeanTheSame) {
 }
 
 TEST(CommandLineTest, TheLaterOfTwoContradictingSwitchesCounts) {
-    const ParseResult result =
-        Parse({"--omit-background", "--keep-background", "--keep-shadow", "--omit-shadow", "-2", "-1", "x"});
+    const ParseResult result = Parse({"--omit-background", "--keep-background", "--keep-shadow",
+                                      "--omit-shadow", "-2", "-1", "--no-notes", "--notes", "x"});
     ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.line.notes, true);
     EXPECT_EQ(result.line.omitBackground, false);
     EXPECT_EQ(result.line.omitShadow, true);
     EXPECT_EQ(result.line.twoSlidesPerPage, false);

@@ -142,6 +142,18 @@ TEST(ConvertCliTest, DeviceAndTwoPerPageShapeThePages) {
     ExpectSoundPdf(box.Root() / "out" / "pics.pdf", 3, 600, 800);
 }
 
+TEST(ConvertCliTest, NotesPagesAreOnePerPageUntilNoNotesTakesThemBack) {
+    Sandbox box;
+    WriteSlidePictures(box.Root() / "pics", 5, 600, 800);
+    const ProcessResult notes = box.Run({"-2", "--notes", "-d", "small (600*800)", "-o", "notes", "pics"});
+    ASSERT_EQ(notes.exitCode, 0) << notes.err;
+    ExpectSoundPdf(box.Root() / "notes" / "pics.pdf", 5, 600, 800);
+    const ProcessResult back =
+        box.Run({"-2", "--notes", "--no-notes", "-d", "small (600*800)", "-o", "slides", "pics"});
+    ASSERT_EQ(back.exitCode, 0) << back.err;
+    ExpectSoundPdf(box.Root() / "slides" / "pics.pdf", 3, 600, 800);
+}
+
 TEST(ConvertCliTest, PicturesLeftOutAreNamedOnStderrAndTheRestIsConverted) {
     Sandbox box;
     WriteSlidePictures(box.Root() / "pics", 2, 1045, 784);

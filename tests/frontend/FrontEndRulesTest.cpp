@@ -113,6 +113,16 @@ TEST(FrontEndRulesTest, OutlineAndTextLayerComeWithTheChosenDevice) {
     EXPECT_FALSE(own.searchable) << "the user's device keeps its own choice";
     const ConversionSettings unknown = settingsFor(L"Nothing by this name");
     EXPECT_FALSE(unknown.outline || unknown.searchable);
+    EXPECT_FALSE(reader.notesPages || own.notesPages) << "notes pages only when a device asks";
+}
+
+TEST(FrontEndRulesTest, NotesPagesComeWithTheDeviceThatAsksForThem) {
+    DeviceProfile mine{L"Notes reader", {1000, 1400}, Screen::Gray16, DeviceOrigin::User, {}, {}, true, true};
+    mine.notes = true;
+    const std::vector<DeviceProfile> devices = DeviceListOf(std::span<const DeviceProfile>(&mine, 1));
+    settings::SettingsChoice choice;
+    choice.scheme = L"Notes reader";
+    EXPECT_TRUE(JobSettingsFromChoice(choice, devices, L"/a.ppt", L"/out/", L"/tmp/x").notesPages);
 }
 
 TEST(FrontEndRulesTest, TheChosenDevicesPageColoursReachTheJob) {

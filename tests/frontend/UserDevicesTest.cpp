@@ -209,7 +209,7 @@ TEST_F(UserDevicesTest, FieldsOfLaterOptionsSurviveARoundTrip) {
     EXPECT_EQ(
         StoredText(kUserDevicesPath),
         L"vellumet-devices=1" + Record(L"name=Renamed\twidth=900\theight=1200\tscreen=gray16\tpalette=gray"
-                                       L"\tdither=ordered\toutline=on\tsearchable=on\tx=a=b"));
+                                       L"\tdither=ordered\toutline=on\tsearchable=on\tnotes=off\tx=a=b"));
 }
 
 TEST_F(UserDevicesTest, PageColoursAreStoredWithTheDeviceAndDefaultToTheScreens) {
@@ -258,6 +258,26 @@ TEST_F(UserDevicesTest, OutlineAndSearchableChoicesAreKeptOnWhenMissingAndChecke
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(again.devices[i].outline, read.devices[i].outline) << i;
         EXPECT_EQ(again.devices[i].searchable, read.devices[i].searchable) << i;
+    }
+}
+
+TEST_F(UserDevicesTest, NotesPagesAreOffWhenMissingAndKeptWhenGiven) {
+    const UserDevices read = ParseUserDevices(
+        L"vellumet-devices=1" + Record(L"name=Old\twidth=900\theight=1200\tscreen=gray16\toutline=on") +
+        Record(L"name=Notes\twidth=900\theight=1200\tscreen=gray16\tnotes=on") +
+        Record(L"name=Slides\twidth=900\theight=1200\tscreen=gray16\tnotes=off") +
+        Record(L"name=Bad\twidth=900\theight=1200\tscreen=gray16\tnotes=1"));
+    ASSERT_EQ(read.devices.size(), 3u);
+    EXPECT_FALSE(read.devices[0].notes) << "a list from before the choice";
+    EXPECT_TRUE(read.devices[1].notes);
+    EXPECT_FALSE(read.devices[2].notes);
+    ASSERT_EQ(read.notices.size(), 1u);
+    EXPECT_NE(read.notices[0].find(L"\"Bad\""), std::wstring::npos) << read.notices[0];
+
+    const UserDevices again = ParseUserDevices(FormatUserDevices(read.devices));
+    ASSERT_EQ(again.devices.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(again.devices[i].notes, read.devices[i].notes) << i;
     }
 }
 

@@ -124,6 +124,20 @@ TEST_F(ConversionJobTest, DeviceAndTwoSlidesPerPageReachTheCalls) {
     EXPECT_EQ(Composer().slidesPerPage, 2);
 }
 
+TEST_F(ConversionJobTest, NotesPagesAskForUprightPicturesOfThePageAndComposeOnePerPage) {
+    job.settings.schemeName = L"Large (1200*1600)";
+    job.settings.twoSlidesPerPage = 1;
+    job.settings.notesPages = true;
+
+    ASSERT_EQ(Run(), JobResult::Succeeded);
+    EXPECT_EQ(exporter.flags, ExportFlags::NotesPages);
+    EXPECT_EQ(exporter.exportWidth, 1200);
+    EXPECT_EQ(exporter.exportHeight, 1600);
+    EXPECT_EQ(Composer().pageWidth, 1200);
+    EXPECT_EQ(Composer().pageHeight, 1600);
+    EXPECT_EQ(Composer().slidesPerPage, 1);
+}
+
 TEST_F(ConversionJobTest, AGivenPageSizeIsUsedInsteadOfTheTablesLookup) {
     job.settings.schemeName = L"Kindle Scribe (2025)";
     job.settings.pageSize = vellumet::PixelSize{1986, 2648};

@@ -13,6 +13,7 @@
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
+#include <com/sun/star/presentation/XPresentationPage.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 
@@ -403,8 +404,9 @@ private:
     }
 
     // One PNG per slide, "Slide<n>.png" with n from 1, written in slide order, each of the slide's
-    // own aspect fitted into the requested size. On failure the pictures written so far are
-    // removed.
+    // own aspect fitted into the requested size; with the session's notesPages, a picture of each
+    // slide's notes page of the notes page's aspect, which only the PDF export makes. On failure the
+    // pictures written so far are removed.
     InvokeResult Export(const std::wstring& folder, std::wstring filter, PixelSize requested) {
         for (auto& c : filter) {
             c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
@@ -426,26 +428,38 @@ private:
             return Fail(L"The folder for the pictures cannot be created: " + folder);
         }
 
+        const bool notesPages = Session().Options().notesPages;
         const Reference<css::container::XIndexAccess> pages = Pages();
         const sal_Int32 count = pages->getCount();
         std::vector<PixelSize> sizes;
         for (sal_Int32 i = 0; i < count; ++i) {
-            sizes.push_back(PictureSize(
-                Reference<css::drawing::XDrawPage>(pages->getByIndex(i), UNO_QUERY_THROW), requested));
+            Reference<css::drawing::XDrawPage> page(pages->getByIndex(i), UNO_QUERY_THROW);
+            if (notesPages) {
+                page = Reference<css::presentation::XPresentationPage>(page, UNO_QUERY_THROW)->getNotesPage();
+            }
+            sizes.push_back(PictureSize(page, requested));
         }
 
         std::vector<std::filesystem::path> written;
+        std::wstring pdfFailure;
         if (Session().Options().exportThroughPdf) {
-            if (ExportThroughPdf(directory, sizes, written)) {
+            if (ExportThroughPdf(directory, sizes, written, pdfFailure)) {
                 return Done();
             }
             RemoveFiles(written);
+            if (notesPages) {
+                return Fail(L"The office could not make the notes pages: " +
+                            (pdfFailure.empty() ? std::wstring(L"its PDF export failed.") : pdfFailure));
+            }
             // A stopped or lost office is the conversation's end; anything else the office's own
             // picture export may still manage.
             std::wstring why;
             if (!Session().Usable(why)) {
                 return Fail(why);
             }
+        } else if (notesPages) {
+            return Fail(
+                L"Notes pages are made only through the office's PDF export, which is not used here.");
         }
         InvokeResult result = ExportSlideBySlide(pages, directory, sizes, written);
         if (!result.succeeded) {
@@ -464,16 +478,15 @@ private:
 
     // The office exports the document once as PDF, and its pages are rendered on every core. The
     // PDF stays beside the pictures as the deck's PDF (kDeckPdfName), where the job reads the
-    // slides' text. False when either step fails; the PDF file is gone then.
+    // slides' text. False, with why, when either step fails; the PDF file is gone then.
     bool ExportThroughPdf(const std::filesystem::path& directory, const std::vector<PixelSize>& sizes,
-                          std::vector<std::filesystem::path>& written) {
+                          std::vector<std::filesystem::path>& written, std::wstring& why) {
         RasterRequest request;
         request.pdf = directory / vellumet::ToPath(vellumet::kDeckPdfName);
         request.sizes = sizes;
         request.folder = directory;
         request.workers = Session().Options().rasterWorkers;
         request.program = Session().Options().rasteriserProgram;
-        std::wstring why;
         bool done = Session().ExportPdf(document_, request.pdf, why);
         if (done) {
             done = RasterisePdf(

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/ExportFlags.h"
 #include "powerpoint/FailureRecorder.h"
 #include "powerpoint/SlideExport.h"
 #include "powerpoint/libreoffice/LibreOfficeServer.h"
@@ -96,6 +97,7 @@ int LibreOfficeExporter::Export(int flags, const std::wstring& sourcePath, const
             warm_ = std::make_unique<LibreOfficeServer>(options);
         }
         warm_->SetCancel(cancel);
+        warm_->SetNotesPages((flags & ExportFlags::NotesPages) != 0);
         int result = Attempt(*warm_, flags, sourcePath, folder, exportWidth, exportHeight, openDispId, cancel,
                              lastFailure_);
         warm_->SetCancel(nullptr);
@@ -108,6 +110,7 @@ int LibreOfficeExporter::Export(int flags, const std::wstring& sourcePath, const
         // (the deck may crash the office's PDF export).
         LibreOfficeOptions options = options_;
         options.cancel = cancel;
+        options.notesPages = (flags & ExportFlags::NotesPages) != 0;
         options.keepOfficeWarm = false;
         options.exportThroughPdf = false;
         LibreOfficeServer fresh(options);

@@ -18,6 +18,10 @@ void LibreOfficeServer::SetCancel(const vellumet::CancelToken* cancel) {
     options_.cancel = cancel;
 }
 
+void LibreOfficeServer::SetNotesPages(bool notesPages) {
+    options_.notesPages = notesPages;
+}
+
 void LibreOfficeServer::EndOffice() noexcept {
     if (warm_ && !warm_->InConversation()) {
         warm_->End();
@@ -44,7 +48,7 @@ AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
             }
             std::shared_ptr<OfficeSession> session;
             if (warm_) {
-                warm_->BeginConversation(options_.cancel);
+                warm_->BeginConversation(options_.cancel, options_.notesPages);
                 session = warm_;
                 footprint = warmFootprint_;
             } else {

@@ -39,6 +39,8 @@ public:
 
     // The cancel token of the conversations to come (may be null; must outlive them).
     void SetCancel(const vellumet::CancelToken* cancel);
+    // Whether the conversations to come export notes pages (LibreOfficeOptions::notesPages).
+    void SetNotesPages(bool notesPages);
     // Ends the warm office, if there is one and no conversation uses it.
     void EndOffice() noexcept;
 

@@ -40,6 +40,9 @@ struct LibreOfficeOptions {
     bool exportThroughPdf = true;
     // Page renderer processes; 0 means one per core.
     int rasterWorkers = 0;
+    // The conversation's export gives each slide's notes page instead of the slide (ExportFlags::
+    // NotesPages); only the PDF export can. Set for each conversation by the server.
+    bool notesPages = false;
     // The page renderer program; empty means the one of this build or installation.
     std::string rasteriserProgram;
     // Called at most once, from the conversation's thread, when the office failed on its own: it

@@ -338,8 +338,9 @@ bool OfficeSession::Answers() noexcept {
     }
 }
 
-void OfficeSession::BeginConversation(const vellumet::CancelToken* cancel) {
+void OfficeSession::BeginConversation(const vellumet::CancelToken* cancel, bool notesPages) {
     cancel_ = cancel;
+    options_.notesPages = notesPages;
     inConversation_ = true;
     if (watchdog_) {
         watchdog_->Rearm(std::chrono::steady_clock::now() + options_.startBudget);
@@ -452,17 +453,20 @@ bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
     } watching(*this, file);
     try {
         // Every slide becomes a page, drawn as the picture export would draw it: hidden slides
-        // included, form controls drawn rather than made into PDF form fields, no notes pages and
-        // nothing the pictures do not need (bookmarks, structure tags).
-        const css::beans::PropertyValue filterData[] = {Property("ExportHiddenSlides", css::uno::Any(true)),
-                                                        Property("ExportFormFields", css::uno::Any(false)),
-                                                        Property("ExportNotesPages", css::uno::Any(false)),
-                                                        Property("ExportBookmarks", css::uno::Any(true)),
-                                                        Property("UseTaggedPDF", css::uno::Any(false))};
+        // included, form controls drawn rather than made into PDF form fields, and no structure
+        // tags; the bookmarks give the slide titles. With notesPages, each slide's notes page
+        // (the slide above its notes) instead of the slide.
+        const css::beans::PropertyValue filterData[] = {
+            Property("ExportHiddenSlides", css::uno::Any(true)),
+            Property("ExportFormFields", css::uno::Any(false)),
+            Property("ExportNotesPages", css::uno::Any(options_.notesPages)),
+            Property("ExportOnlyNotesPages", css::uno::Any(options_.notesPages)),
+            Property("ExportBookmarks", css::uno::Any(true)),
+            Property("UseTaggedPDF", css::uno::Any(false))};
         const css::beans::PropertyValue descriptor[] = {
             Property("FilterName", css::uno::Any(rtl::OUString("impress_pdf_Export"))),
             Property("FilterData",
-                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(filterData, 5)))};
+                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(filterData, 6)))};
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
         storable->storeToURL(rtl::OUString::createFromAscii(FileUrl(file.string()).c_str()),
                              css::uno::Sequence<css::beans::PropertyValue>(descriptor, 2));

@@ -42,10 +42,11 @@ public:
 
     // A session serves one conversation after another when options.keepOfficeWarm is set. A
     // conversation begins with the start or with BeginConversation, which gives the opening of its
-    // presentation the start budget and makes `cancel` (may be null) the token the watchdog polls;
+    // presentation the start budget, makes `cancel` (may be null) the token the watchdog polls and
+    // `notesPages` the conversation's Options().notesPages;
     // it ends with EndConversation, which closes its documents and ends the office unless it is to
     // be kept warm and is still healthy. Both are called from the conversation's thread.
-    void BeginConversation(const vellumet::CancelToken* cancel);
+    void BeginConversation(const vellumet::CancelToken* cancel, bool notesPages);
     void EndConversation() noexcept;
     bool InConversation() const { return inConversation_; }
 
@@ -64,8 +65,8 @@ public:
                                                                 std::wstring& error);
 
     // Stores `document`, as it is now, as one PDF file of all its slides, hidden ones included, at
-    // `file` (which must not exist). False, with why, when the office cannot; a partial file may be
-    // left for the caller to remove.
+    // `file` (which must not exist); with Options().notesPages, of all their notes pages instead.
+    // False, with why, when the office cannot; a partial file may be left for the caller to remove.
     bool ExportPdf(const css::uno::Reference<css::lang::XComponent>& document,
                    const std::filesystem::path& file, std::wstring& error);
 
