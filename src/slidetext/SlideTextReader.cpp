@@ -223,7 +223,16 @@ std::optional<std::vector<SlideText>> ReadSlideText(const std::wstring& path, co
         if (laidOut) {
             QFile file(ToQString(layoutPath));
             if (file.open(QIODevice::ReadOnly)) {
-                QXmlStreamReader xml(&file);
+                // A slide's text may hold control characters, which pdftotext passes on but XML
+                // forbids: they become spaces (no byte of a longer UTF-8 sequence is below 0x80).
+                QByteArray bytes = file.readAll();
+                for (char& byte : bytes) {
+                    const auto value = static_cast<unsigned char>(byte);
+                    if (value < 0x20 && value != '\t' && value != '\n' && value != '\r') {
+                        byte = ' ';
+                    }
+                }
+                QXmlStreamReader xml(bytes);
                 slides = ParseLayout(xml, cancel);
             }
         }

@@ -212,3 +212,70 @@ TEST(TextLayerJob, WithoutTheOptionsTheFileIsTheOneTheJobAlwaysWrote) {
         }
     }
 }
+
+TEST(TextLayerJob, HostileTextNeverBreaksTheFileNorShowsThroughThePicture) {
+    if (!HaveReaders() || !vellumet_test::HaveTool("pdftocairo")) {
+        GTEST_SKIP() << "qpdf, pdftotext, pdfinfo or pdftocairo is not installed";
+    }
+    const jobtest::ScratchFolder scratch;
+    const fs::path hostile = vellumet::ToPath(scratch.path()) / "hostile";
+    const fs::path plain = vellumet::ToPath(scratch.path()) / "plain";
+    MakePictureFolder(plain, 0);
+    MakePictureFolder(hostile, 0);
+    // Thousands of words of every kind on the first slide, words beyond the slide's edges and a title
+    // thousands of characters long on the second, nothing on the third.
+    const std::wstring kinds[] = {L"Beacon",
+                                  L"ctl\x0001\x0007\x001b",
+                                  L"e\x0301\x0302",
+                                  L"\x05e9\x05dc\x05d5\x05dd",
+                                  L"\U0001F600\U0001F680",
+                                  L"\xfeff\x200b",
+                                  L"\xd800",
+                                  L"\x0627\x0644\x0639"};
+    PDFWriter::PDF deck;
+    auto* first = new PDFWriter::Page(&deck, {800, 600});
+    std::vector<PDFWriter::InvisibleWord> many;
+    for (int i = 0; i < 6000; ++i) {
+        const double x = (i % 60) * 13.0;
+        const double y = (i / 60) * 6.0;
+        many.push_back(
+            PDFWriter::InvisibleWordInBox(kinds[i % std::size(kinds)], {x, y, x + 12, y + 5}, i % 4, 600));
+    }
+    first->DrawInvisibleText(many);
+    auto* second = new PDFWriter::Page(&deck, {800, 600});
+    second->DrawInvisibleText(std::vector<PDFWriter::InvisibleWord>{
+        PDFWriter::InvisibleWordInBox(L"Outside", {900, 700, 1200, 760}, 0, 600),
+        PDFWriter::InvisibleWordInBox(L"Straddling", {700, 500, 1000, 560}, 0, 600)});
+    new PDFWriter::Page(&deck, {800, 600});
+    deck.outline = {{std::wstring(5000, L'T') + L"\x0001\x0301", 0}, {L"", 1}, {L"\xd800", 2}};
+    deck.Finish();
+    ASSERT_TRUE(PDFWriter::SavePdf(vellumet::FromPath(hostile / "Slides.pdf"), deck));
+
+    const fs::path withText = Convert(scratch, hostile, true, true, 0, L"", vellumet::PixelSize{1072, 1448});
+    const fs::path withoutText =
+        Convert(scratch, plain, false, false, 0, L"", vellumet::PixelSize{1072, 1448});
+    ASSERT_FALSE(withText.empty());
+    ASSERT_FALSE(withoutText.empty());
+    std::string report;
+    EXPECT_TRUE(vellumet_test::PdfChecksClean(withText, &report)) << report;
+    const std::vector<std::string> words = vellumet_test::PdfTextWords(withText);
+    EXPECT_NE(std::find(words.begin(), words.end(), "Beacon"), words.end());
+    << vellumet_test::PdfTextWords(hostile / "Slides.pdf").size() << "\n";
+    std::system(("cp " + withText.string() + " /tmp/hostile-out.pdf; cp " +
+                 (hostile / "Slides.pdf").string() + " /tmp/hostile-deck.pdf")
+                    .c_str());
+    EXPECT_EQ(vellumet_test::PdfOutline(withText).size(), 3u);
+
+    // The layer is invisible: every page renders exactly as the file without it.
+    for (const char* page : {"1", "2", "3"}) {
+        const fs::path a = vellumet::ToPath(scratch.path()) / (std::string("with-") + page);
+        const fs::path b = vellumet::ToPath(scratch.path()) / (std::string("without-") + page);
+        for (const auto& [pdf, prefix] : {std::pair{withText, a}, std::pair{withoutText, b}}) {
+            ASSERT_EQ(vellumet_test::RunProcess({"/usr/bin/pdftocairo", "-png", "-r", "72", "-singlefile",
+                                                 "-f", page, "-l", page, pdf.string(), prefix.string()})
+                          .exitCode,
+                      0);
+        }
+        EXPECT_EQ(ReadAll(a.string() + ".png"), ReadAll(b.string() + ".png")) << "page " << page;
+    }
+}
