@@ -43,7 +43,8 @@ example=$(sed -n -e '/^## Converting a whole archive/,/^## /p' "$readme" |
 [ -n "$example" ] || { echo "FAIL: no example in $readme" >&2; exit 1; }
 
 status=0
-PATH=$work/bin:$PATH HOME=$work/home TMPDIR=$work/home bash -c "$example" >"$work/out" 2>&1 || status=$?
+# parallel runs the remote commands with the caller's login shell; a CI job may have none.
+PATH=$work/bin:$PATH HOME=$work/home TMPDIR=$work/home SHELL=/bin/bash bash -c "$example" >"$work/out" 2>&1 || status=$?
 failures=0
 fail() {
     echo "FAIL: $*" >&2
