@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "imaging/RunLengthDeflate.h"
 #include "pdfwriter/ImageObject.h"
 
 namespace imaging {
@@ -16,6 +17,7 @@ namespace {
 constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 constexpr uint8_t kFilterUp = 2;
 constexpr int kFastestLevel = 1;
+constexpr size_t kRunLengthShareDenominator = 3;
 
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
@@ -39,6 +41,19 @@ void PutChunk(std::vector<uint8_t>& out, const char (&type)[5], const uint8_t* d
     uLong crc = crc32(0L, Z_NULL, 0);
     crc = crc32(crc, out.data() + typeAt, static_cast<uInt>(size + 4));
     PutBigEndian32(out, static_cast<uint32_t>(crc));
+}
+
+// The zlib stream of `size` bytes at the fastest level of the general compressor; empty on failure.
+std::vector<uint8_t> GeneralZlib(const uint8_t* data, size_t size) {
+    const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+        libdeflate_alloc_compressor(kFastestLevel));
+    if (!compressor) {
+        return {};
+    }
+    std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor.get(), size));
+    compressed.resize(
+        libdeflate_zlib_compress(compressor.get(), data, size, compressed.data(), compressed.size()));
+    return compressed;
 }
 
 }  // namespace
@@ -67,14 +82,13 @@ std::vector<uint8_t> EncodeRgbPng(const uint8_t* firstRow, ptrdiff_t stride, int
             }
         }
 
-        const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-            libdeflate_alloc_compressor(kFastestLevel));
-        if (!compressor) {
-            return {};
+        // Runs first: slides are mostly flat. Data the runs cannot shrink to a third goes through
+        // the general compressor, so that pictures of photos stay small on the disk.
+        std::vector<uint8_t> compressed = RunLengthZlib(raw.data(), rawSize);
+        if (compressed.empty() || compressed.size() > rawSize / kRunLengthShareDenominator) {
+            compressed = GeneralZlib(raw.data(), rawSize);
         }
-        std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor.get(), rawSize));
-        const size_t compressedSize = libdeflate_zlib_compress(compressor.get(), raw.data(), rawSize,
-                                                               compressed.data(), compressed.size());
+        const size_t compressedSize = compressed.size();
         if (compressedSize == 0 || compressedSize > 0x7FFFFFFF) {
             return {};
         }

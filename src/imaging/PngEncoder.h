@@ -1,6 +1,7 @@
 #pragma once
 // A fast encoder for short-lived slide pictures: 8-bit RGB, not interlaced, each row filtered with
-// "Up", compressed at the fastest level. What PngDecoder reads back to the same pixels.
+// "Up", compressed as runs (RunLengthDeflate.h) or, where runs do not pay, at the general
+// compressor's fastest level. What PngDecoder reads back to the same pixels.
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 #include <exception>
+#include <filesystem>
+#include <iterator>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "common/PngChunks.h"
@@ -207,10 +210,24 @@ void JobRun::ReadTextSource() {
     for (const std::wstring& picture : pictures_) {
         pictureSizes_.push_back(ReadPngFileSize(picture));
     }
+    // The deck's PDF, part after part.
     const std::wstring folder = pictureFolder_ ? settings_.sourcePath : folder_;
-    std::optional<std::vector<SlideText>> slides = ReadSlideText(folder + L"/" + kDeckPdfName, cancel_);
-    if (slides && slides->size() == pictures_.size()) {
-        slideText_ = std::move(*slides);
+    std::vector<SlideText> slides;
+    for (int part = 1;; ++part) {
+        const std::wstring path = folder + L"/" + DeckPdfPartName(part);
+        std::error_code error;
+        if (part > 1 && !std::filesystem::is_regular_file(ToPath(path), error)) {
+            break;
+        }
+        std::optional<std::vector<SlideText>> partSlides =
+            ReadSlideText(path, static_cast<int>(slides.size()), cancel_);
+        if (!partSlides) {
+            return;
+        }
+        std::move(partSlides->begin(), partSlides->end(), std::back_inserter(slides));
+    }
+    if (slides.size() == pictures_.size()) {
+        slideText_ = std::move(slides);
     }
 }
 

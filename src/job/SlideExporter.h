@@ -16,6 +16,14 @@ namespace vellumet {
 // for an outline or searchable text.
 inline constexpr wchar_t kDeckPdfName[] = L"Slides.pdf";
 
+// The deck's PDF may come in parts (so that the first slides' pictures can be made while the office
+// still writes the later ones): part 1 is kDeckPdfName with the first slides, parts 2, 3, ... hold
+// the slides after them, in order, each with its slides' outline entries (which may not open their
+// pages).
+inline std::wstring DeckPdfPartName(int part) {
+    return part <= 1 ? std::wstring(kDeckPdfName) : L"Slides-" + std::to_wstring(part) + L".pdf";
+}
+
 class SlideExporter {
 public:
     virtual ~SlideExporter() = default;

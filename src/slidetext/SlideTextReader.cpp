@@ -208,7 +208,8 @@ std::optional<std::vector<SlideText>> ParseLayout(QXmlStreamReader& xml, const C
 
 }  // namespace
 
-std::optional<std::vector<SlideText>> ReadSlideText(const std::wstring& path, const CancelToken* cancel) {
+std::optional<std::vector<SlideText>> ReadSlideText(const std::wstring& path, int firstSlide,
+                                                    const CancelToken* cancel) {
     try {
         const std::string pdf = ToNative(path);
         std::error_code error;
@@ -240,13 +241,15 @@ std::optional<std::vector<SlideText>> ReadSlideText(const std::wstring& path, co
         if (!slides) {
             return slides;
         }
-        // Titles from the office's outline when it has one entry per page, each opening its page;
-        // an entry that is just the office's default name for the slide is no title.
+        // Titles from the office's outline when it has one entry per page, each opening its page
+        // (or, in a later part, none opening any); an entry that is just the office's default name
+        // for the slide is no title.
         const std::vector<std::pair<int, std::wstring>> outline = OutlineEntries(path, cancel);
         if (outline.size() == slides->size()) {
             for (size_t i = 0; i < outline.size(); ++i) {
-                if (outline[i].first == static_cast<int>(i) + 1 &&
-                    outline[i].second != L"Slide " + std::to_wstring(i + 1)) {
+                const int opens = outline[i].first;
+                const bool placed = opens == static_cast<int>(i) + 1 || (firstSlide > 0 && opens == 0);
+                if (placed && outline[i].second != L"Slide " + std::to_wstring(firstSlide + i + 1)) {
                     (*slides)[i].title = outline[i].second;
                 }
             }

@@ -8,6 +8,7 @@
 #include <future>
 
 #include "CliTestSupport.h"
+#include "support/PdfReading.h"
 
 namespace clitest {
 namespace {
@@ -76,6 +77,32 @@ TEST(OfficeCliTest, UnderADecimalCommaLocaleTwoSlidesShareAPage) {
         box.Run({"-2", "-d", "Medium (900*1200)", "-o", "aus", kSample.string()}, german);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ExpectSoundPdf(box.Root() / "aus" / "sample.pdf", 2, 900, 1200);
+    EXPECT_TRUE(box.TempLeftovers().empty());
+}
+
+TEST(OfficeCliTest, ALongDeckKeepsItsTitlesAndWordsAcrossTheOfficesPdfParts) {
+    // The office writes a deck of this length as several PDF parts.
+    const fs::path deck = fs::path(VELLUMET_CORPUS_DIR) / "41246-1.ppt";
+    if (!fs::exists(deck)) {
+        GTEST_SKIP() << "the presentation corpus is not there";
+    }
+    Sandbox box;
+    const ProcessResult run =
+        box.Run({"-d", "Kobo Libra 2", "--outline", "--searchable", "-o", "out", deck.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path pdf = box.Root() / "out" / "41246-1.pdf";
+    ExpectSoundPdf(pdf, 36, 1264, 1680);
+    const std::vector<vellumet_test::PdfOutlineEntry> outline = vellumet_test::PdfOutline(pdf);
+    ASSERT_EQ(outline.size(), 36u);
+    EXPECT_EQ(outline[2].title, "Motivation");
+    EXPECT_EQ(outline[29].title, "JBoss Profiler Getting Deep");
+    EXPECT_EQ(outline[35].title, "Resources");
+    EXPECT_EQ(outline[35].page, 36);
+    int onLastPage = 0;
+    for (const vellumet_test::PdfWord& word : vellumet_test::PdfWords(pdf)) {
+        onLastPage += word.page == 35 && word.text == "Resources" ? 1 : 0;
+    }
+    EXPECT_GE(onLastPage, 1);
     EXPECT_TRUE(box.TempLeftovers().empty());
 }
 

@@ -13,8 +13,9 @@
 
 namespace {
 
-// Rows of `width` RGB pixels, `padding` bytes apart more than needed: flat areas, an edge and noise.
-std::vector<uint8_t> Pixels(int width, int height, int padding) {
+// Rows of `width` RGB pixels, `padding` bytes apart more than needed: flat areas, an edge and noise
+// (noise only in a corner when `flat`, as on a slide, which the encoder writes as runs).
+std::vector<uint8_t> Pixels(int width, int height, int padding, bool flat = false) {
     std::mt19937 random(7);
     const size_t stride = static_cast<size_t>(width) * 3 + static_cast<size_t>(padding);
     std::vector<uint8_t> rows(stride * static_cast<size_t>(height), 0xEE);
@@ -24,8 +25,8 @@ std::vector<uint8_t> Pixels(int width, int height, int padding) {
             if (x < width / 3) {
                 p[0] = 250, p[1] = 250, p[2] = 250;
             } else if (x < 2 * width / 3) {
-                p[0] = static_cast<uint8_t>(y), p[1] = static_cast<uint8_t>(x), p[2] = 40;
-            } else {
+                p[0] = static_cast<uint8_t>(flat ? x : y), p[1] = static_cast<uint8_t>(x), p[2] = 40;
+            } else if (!flat || (x > width - 8 && y > height - 8)) {
                 p[0] = static_cast<uint8_t>(random()), p[1] = static_cast<uint8_t>(random()),
                 p[2] = static_cast<uint8_t>(random());
             }
@@ -35,9 +36,10 @@ std::vector<uint8_t> Pixels(int width, int height, int padding) {
 }
 
 TEST(PngEncoder, ReadsBackToTheSamePixelsThroughBothDecoders) {
-    for (const auto& [width, height, padding] : {std::tuple{1, 1, 0}, {97, 61, 5}, {800, 600, 0}}) {
-        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
-        const std::vector<uint8_t> rows = Pixels(width, height, padding);
+    for (const auto& [width, height, padding, flat] :
+         {std::tuple{1, 1, 0, false}, {97, 61, 5, false}, {800, 600, 0, false}, {800, 600, 3, true}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height) + (flat ? " flat" : ""));
+        const std::vector<uint8_t> rows = Pixels(width, height, padding, flat);
         const ptrdiff_t stride = width * 3 + padding;
         const std::vector<uint8_t> png = imaging::EncodeRgbPng(rows.data(), stride, width, height);
         ASSERT_FALSE(png.empty());

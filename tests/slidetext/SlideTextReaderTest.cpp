@@ -102,7 +102,7 @@ TEST(SlideTextReader, FilesItCannotReadGiveNothing) {
     const std::wstring path = WriteDeck(folder, {{{L"a", {10, 10, 20, 20}}}}, {});
     CancelToken cancelled;
     cancelled.RequestCancel();
-    EXPECT_FALSE(ReadSlideText(path, &cancelled).has_value());
+    EXPECT_FALSE(ReadSlideText(path, 0, &cancelled).has_value());
 }
 
 }  // namespace

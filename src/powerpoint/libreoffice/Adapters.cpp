@@ -17,9 +17,12 @@
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cwctype>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -31,6 +34,7 @@
 #include "powerpoint/libreoffice/ExportSize.h"
 #include "powerpoint/libreoffice/OfficeProcess.h"
 #include "powerpoint/libreoffice/OfficeSession.h"
+#include "powerpoint/libreoffice/PdfParts.h"
 #include "powerpoint/libreoffice/PdfRasteriser.h"
 
 namespace powerpoint {
@@ -476,32 +480,120 @@ private:
         files.clear();
     }
 
-    // The office exports the document once as PDF, and its pages are rendered on every core. The
-    // PDF stays beside the pictures as the deck's PDF (kDeckPdfName), where the job reads the
-    // slides' text. False, with why, when either step fails; the PDF file is gone then.
+    // What the office's thread and the rendering thread tell each other about the deck's PDF parts.
+    struct Handover {
+        std::mutex mutex;
+        std::condition_variable changed;
+        size_t exported = 0;      // parts the office has written
+        bool exportOver = false;  // no more parts will come
+        bool renderFailed = false;
+        std::atomic<bool> exportFailed{false};
+    };
+
+    // The office exports the document as PDF, in parts, and while it writes one part the pages of
+    // the parts before are rendered on the other cores. The parts stay beside the pictures as the
+    // deck's PDF (DeckPdfPartName), where the job reads the slides' text. False, with why, when a
+    // step fails; the PDF files are gone then.
     bool ExportThroughPdf(const std::filesystem::path& directory, const std::vector<PixelSize>& sizes,
                           std::vector<std::filesystem::path>& written, std::wstring& why) {
-        RasterRequest request;
-        request.pdf = directory / vellumet::ToPath(vellumet::kDeckPdfName);
-        request.sizes = sizes;
-        request.folder = directory;
-        request.workers = Session().Options().rasterWorkers;
-        request.program = Session().Options().rasteriserProgram;
-        bool done = Session().ExportPdf(document_, request.pdf, why);
-        if (done) {
-            done = RasterisePdf(
-                request,
-                [this] {
-                    std::wstring stopped;
-                    return Session().Usable(stopped);
-                },
-                [this](int) { Session().NoteProgress(); }, written, why);
+        // A range of notes pages is not to be trusted to count as the slides do: one part.
+        const int count = static_cast<int>(sizes.size());
+        const std::vector<SlideSpan> parts =
+            Session().Options().notesPages ? std::vector<SlideSpan>{{1, count}} : PlanPdfParts(count);
+        std::vector<std::filesystem::path> files;
+        for (size_t k = 0; k < parts.size(); ++k) {
+            files.push_back(directory / vellumet::ToPath(vellumet::DeckPdfPartName(static_cast<int>(k) + 1)));
+        }
+
+        PageRenderer* renderer = Session().Renderer(why);
+        if (renderer == nullptr) {
+            return false;
+        }
+        Handover handover;
+        std::vector<std::filesystem::path> rendered;
+        std::wstring renderWhy;
+        bool done = true;
+        std::thread rendering([&]() noexcept {
+            try {
+                RenderParts(*renderer, parts, files, sizes, directory, handover, rendered, renderWhy);
+            } catch (...) {
+                std::lock_guard lock(handover.mutex);
+                handover.renderFailed = true;
+                renderWhy = L"The pages could not be rendered.";
+            }
+        });
+        try {
+            for (size_t k = 0; k < parts.size() && done; ++k) {
+                {
+                    std::lock_guard lock(handover.mutex);
+                    if (handover.renderFailed) {
+                        break;
+                    }
+                }
+                const SlideSpan range = parts.size() == 1 ? SlideSpan{0, 0} : parts[k];
+                done = Session().ExportPdf(document_, files[k], {range.first, range.last}, why);
+                std::lock_guard lock(handover.mutex);
+                handover.exported += done ? 1 : 0;
+                handover.changed.notify_all();
+            }
+        } catch (...) {
+            done = false;
+            why = L"The office could not export the slides as PDF.";
+        }
+        handover.exportFailed = !done;
+        {
+            std::lock_guard lock(handover.mutex);
+            handover.exportOver = true;
+            handover.changed.notify_all();
+        }
+        rendering.join();
+
+        written.insert(written.end(), rendered.begin(), rendered.end());
+        if (done && handover.renderFailed) {
+            done = false;
+            why = renderWhy;
         }
         if (!done) {
-            std::error_code ec;
-            std::filesystem::remove(request.pdf, ec);
+            for (const auto& file : files) {
+                std::error_code ec;
+                std::filesystem::remove(file, ec);
+            }
         }
         return done;
+    }
+
+    // The rendering thread's side of ExportThroughPdf: renders each part once the office has
+    // written it, in order, until all are done or the export fails.
+    void RenderParts(PageRenderer& renderer, const std::vector<SlideSpan>& parts,
+                     const std::vector<std::filesystem::path>& files, const std::vector<PixelSize>& sizes,
+                     const std::filesystem::path& directory, Handover& handover,
+                     std::vector<std::filesystem::path>& rendered, std::wstring& why) {
+        const KeepGoing keepGoing = [this, &handover] {
+            std::wstring stopped;
+            return !handover.exportFailed && Session().Usable(stopped);
+        };
+        const PictureWritten onPicture = [this](int) { Session().NoteProgress(); };
+        for (size_t k = 0; k < parts.size(); ++k) {
+            {
+                std::unique_lock lock(handover.mutex);
+                handover.changed.wait(lock, [&] { return handover.exported > k || handover.exportOver; });
+                if (handover.exported <= k) {
+                    return;
+                }
+            }
+            RasterRequest request;
+            request.pdf = files[k];
+            request.sizes.assign(sizes.begin() + (parts[k].first - 1), sizes.begin() + parts[k].last);
+            request.folder = directory;
+            request.firstSlide = parts[k].first - 1;
+            // While the office still exports, it keeps a core to itself.
+            request.workers = k + 1 < parts.size() ? std::max(1, UsableCores() - 1) : 0;
+            if (!renderer.Render(request, keepGoing, onPicture, rendered, why)) {
+                std::lock_guard lock(handover.mutex);
+                handover.renderFailed = true;
+                return;
+            }
+        }
     }
 
     // The office's own picture export, one slide at a time.

@@ -28,6 +28,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "common/WideText.h"
 #include "powerpoint/libreoffice/PresentationFile.h"
@@ -252,11 +253,22 @@ bool OfficeSession::Connect(std::wstring& error) {
     return false;
 }
 
+PageRenderer* OfficeSession::Renderer(std::wstring& error) {
+    if (renderer_ && renderer_->Broken()) {
+        renderer_.reset();
+    }
+    if (!renderer_) {
+        renderer_ = std::make_unique<PageRenderer>(options_.rasteriserProgram, options_.rasterWorkers);
+    }
+    return renderer_->Start(error) ? renderer_.get() : nullptr;
+}
+
 void OfficeSession::End() noexcept {
     if (ended_) {
         return;
     }
     ended_ = true;
+    renderer_.reset();
     // An office that is gone before we end it ended on its own.
     const int status = process_.Pid() > 0 ? process_.Poll() : OfficeProcess::kRunning;
     if (status != OfficeProcess::kRunning && (!watchdog_ || watchdog_->Fired() == Watchdog::Verdict::None)) {
@@ -435,7 +447,7 @@ std::wstring OfficeSession::Explain(const std::wstring& fallback) const {
 }
 
 bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
-                              const std::filesystem::path& file, std::wstring& error) {
+                              const std::filesystem::path& file, PageRange pages, std::wstring& error) {
     if (!Usable(error)) {
         return false;
     }
@@ -456,17 +468,23 @@ bool OfficeSession::ExportPdf(const Reference<css::lang::XComponent>& document,
         // included, form controls drawn rather than made into PDF form fields, and no structure
         // tags; the bookmarks give the slide titles. With notesPages, each slide's notes page
         // (the slide above its notes) instead of the slide.
-        const css::beans::PropertyValue filterData[] = {
+        // A range counts hidden slides too.
+        std::vector<css::beans::PropertyValue> filterData = {
             Property("ExportHiddenSlides", css::uno::Any(true)),
             Property("ExportFormFields", css::uno::Any(false)),
             Property("ExportNotesPages", css::uno::Any(options_.notesPages)),
             Property("ExportOnlyNotesPages", css::uno::Any(options_.notesPages)),
             Property("ExportBookmarks", css::uno::Any(true)),
             Property("UseTaggedPDF", css::uno::Any(false))};
+        if (pages.first > 0) {
+            const std::string range = std::to_string(pages.first) + "-" + std::to_string(pages.last);
+            filterData.push_back(
+                Property("PageRange", css::uno::Any(rtl::OUString::createFromAscii(range.c_str()))));
+        }
         const css::beans::PropertyValue descriptor[] = {
             Property("FilterName", css::uno::Any(rtl::OUString("impress_pdf_Export"))),
-            Property("FilterData",
-                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(filterData, 6)))};
+            Property("FilterData", css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(
+                                       filterData.data(), static_cast<sal_Int32>(filterData.size()))))};
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
         storable->storeToURL(rtl::OUString::createFromAscii(FileUrl(file.string()).c_str()),
                              css::uno::Sequence<css::beans::PropertyValue>(descriptor, 2));

@@ -23,6 +23,7 @@
 
 #include "powerpoint/libreoffice/OfficeOptions.h"
 #include "powerpoint/libreoffice/OfficeProcess.h"
+#include "powerpoint/libreoffice/PdfRasteriser.h"
 
 namespace powerpoint {
 
@@ -53,8 +54,14 @@ public:
     // True while the office runs and the watchdog has not stopped it.
     bool Healthy() const;
 
-    // False, with why, once the conversation has ended, timed out or been cancelled.
+    // False, with why, once the conversation has ended, timed out or been cancelled. May also be
+    // called from a thread the conversation's thread waits for before it ends the session.
     bool Usable(std::wstring& why) const;
+
+    // The page renderer, its workers started on the first call (their parent-death signal follows
+    // the calling thread, which must be the conversation's) and kept for later conversations; one
+    // that failed is replaced. Null, with why, when it cannot be started. End() ends it.
+    PageRenderer* Renderer(std::wstring& error);
 
     // Tells the watchdog that the conversation moved on (options.stallBudget). Any thread.
     void NoteProgress() noexcept { progress_.fetch_add(1, std::memory_order_relaxed); }
@@ -64,11 +71,18 @@ public:
     css::uno::Reference<css::lang::XComponent> OpenPresentation(const std::wstring& path,
                                                                 std::wstring& error);
 
-    // Stores `document`, as it is now, as one PDF file of all its slides, hidden ones included, at
-    // `file` (which must not exist); with Options().notesPages, of all their notes pages instead.
-    // False, with why, when the office cannot; a partial file may be left for the caller to remove.
+    // Slides `first` to `last`, counted from 1, hidden ones included; {0, 0} for all of them.
+    struct PageRange {
+        int first = 0;
+        int last = 0;
+    };
+
+    // Stores `document`, as it is now, as one PDF file of the slides in `pages`, hidden ones
+    // included, at `file` (which must not exist); with Options().notesPages, of their notes pages
+    // instead. False, with why, when the office cannot; a partial file may be left for the caller
+    // to remove.
     bool ExportPdf(const css::uno::Reference<css::lang::XComponent>& document,
-                   const std::filesystem::path& file, std::wstring& error);
+                   const std::filesystem::path& file, PageRange pages, std::wstring& error);
 
     const LibreOfficeOptions& Options() const { return options_; }
 
@@ -99,6 +113,7 @@ private:
     bool ownFailureReported_ = false;
     bool inConversation_ = true;
     std::atomic<const vellumet::CancelToken*> cancel_;
+    std::unique_ptr<PageRenderer> renderer_;
     void CloseDocuments(bool alive) noexcept;
     // The office process runs and the watchdog has not stopped it.
     bool OfficeRuns() const;

@@ -13,7 +13,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "common/PngChunks.h"
@@ -45,8 +47,8 @@ public:
     Worker& operator=(const Worker&) = delete;
     ~Worker() { End(); }
 
-    // Starts `program pdf`. `argv` and `plan` are made by the caller before (no allocation here
-    // between fork and exec).
+    // Starts `program`. `argv` and `plan` are made by the caller before (no allocation here between
+    // fork and exec).
     bool Start(char* const* argv, const ConfinementPlan& plan) {
         int toWorker[2] = {-1, -1};
         int fromWorker[2] = {-1, -1};
@@ -100,21 +102,20 @@ public:
     }
 
     bool Send(const PageRequest& request) {
-        const char* at = reinterpret_cast<const char*>(&request);
-        size_t left = sizeof request;
-        while (left > 0) {
-            const ssize_t put = ::write(in_, at, left);
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            if (put <= 0) {
-                return false;
-            }
-            at += put;
-            left -= static_cast<size_t>(put);
+        if (!SendBytes(&request, sizeof request)) {
+            return false;
         }
         ++queued;
         return true;
+    }
+
+    // Has the worker drop its file and open `pdf`; it answers with a Hello.
+    bool Open(const std::string& pdf) {
+        greeted = false;
+        received.clear();
+        const PageRequest open{kOpenFile, static_cast<int32_t>(pdf.size()), 0};
+        return pdf.size() <= static_cast<size_t>(kMaxPathBytes) && SendBytes(&open, sizeof open) &&
+               SendBytes(pdf.data(), pdf.size());
     }
 
     // Reads what the worker has sent so far into `received`; false at its end or on an error.
@@ -134,10 +135,27 @@ public:
     int Output() const { return out_; }
 
     std::vector<uint8_t> received;  // bytes read and not yet taken
-    int queued = 0;                 // requests sent and not yet answered
-    bool greeted = false;           // the Hello has been taken
+    int queued = 0;                 // page requests sent and not yet answered
+    bool greeted = false;           // the Hello for the open file has been taken
 
 private:
+    bool SendBytes(const void* bytes, size_t size) {
+        const char* at = static_cast<const char*>(bytes);
+        size_t left = size;
+        while (left > 0) {
+            const ssize_t put = ::write(in_, at, left);
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return false;
+            }
+            at += put;
+            left -= static_cast<size_t>(put);
+        }
+        return true;
+    }
+
     pid_t pid_ = -1;
     int in_ = -1;
     int out_ = -1;
@@ -179,32 +197,24 @@ bool HasSize(const std::vector<uint8_t>& png, PixelSize size) {
            header->height == static_cast<uint32_t>(size.height);
 }
 
-// The rasterising of one PDF: hands out pages to the workers as they become free, collects the
-// pictures and writes them in page order.
+// The rendering of one PDF file by the renderer's workers: hands out pages to the workers as they
+// become free, collects the pictures and writes them in page order.
 class Rasterising {
 public:
-    Rasterising(const RasterRequest& request, const KeepGoing& keepGoing, const PictureWritten& onPicture,
+    // Renders with the first `use` of `workers`.
+    Rasterising(const std::vector<std::unique_ptr<Worker>>& workers, size_t use, const RasterRequest& request,
+                const KeepGoing& keepGoing, const PictureWritten& onPicture,
                 std::vector<std::filesystem::path>& written)
-        : request_(request), keepGoing_(keepGoing), onPicture_(onPicture), written_(written) {}
-
-    bool Start(std::wstring& error) {
-        const std::string program = request_.program.empty() ? DefaultRasteriserProgram() : request_.program;
-        if (program.empty()) {
-            error = L"The page renderer (vellumet-rasterise) is not installed.";
-            return false;
+        : request_(request), keepGoing_(keepGoing), onPicture_(onPicture), written_(written) {
+        for (size_t i = 0; i < use && i < workers.size(); ++i) {
+            workers_.push_back(workers[i].get());
         }
-        const int pages = static_cast<int>(request_.sizes.size());
-        const int count =
-            std::clamp(request_.workers > 0 ? request_.workers : UsableCores(), 1, std::max(pages, 1));
-        std::string programArg = program;
-        std::string pdfArg = request_.pdf.string();
-        char* argv[] = {programArg.data(), pdfArg.data(), nullptr};
-        const ConfinementPlan plan({});
-        workers_.resize(static_cast<size_t>(count));
-        for (auto& worker : workers_) {
-            worker = std::make_unique<Worker>();
-            if (!worker->Start(argv, plan)) {
-                error = L"The page renderer cannot be started.";
+    }
+
+    bool Open(std::wstring& error) {
+        for (const auto& worker : workers_) {
+            if (!worker->Open(request_.pdf.string())) {
+                error = L"The page renderer ended unexpectedly.";
                 return false;
             }
         }
@@ -241,7 +251,14 @@ public:
         return Hand(error) && WriteReady(error);
     }
 
-    bool Finished() const { return nextToWrite_ == static_cast<int>(request_.sizes.size()); }
+    // Every picture is written and every worker has answered all it was asked.
+    bool Finished() const {
+        if (nextToWrite_ != static_cast<int>(request_.sizes.size())) {
+            return false;
+        }
+        return std::all_of(workers_.begin(), workers_.end(),
+                           [](const auto& worker) { return worker->greeted && worker->queued == 0; });
+    }
 
 private:
     bool Stopped(std::wstring& error) const {
@@ -316,27 +333,27 @@ private:
             if (nextToWrite_ > 0 && Stopped(error)) {
                 return false;
             }
-            const std::filesystem::path file =
-                request_.folder / ("Slide" + std::to_string(nextToWrite_ + 1) + ".png");
+            const int slide = request_.firstSlide + nextToWrite_ + 1;
+            const std::filesystem::path file = request_.folder / ("Slide" + std::to_string(slide) + ".png");
             written_.push_back(file);
             if (!WriteNewFile(file, it->second)) {
-                error = L"The picture of slide " + std::to_wstring(nextToWrite_ + 1) + L" cannot be written.";
+                error = L"The picture of slide " + std::to_wstring(slide) + L" cannot be written.";
                 return false;
             }
             done_.erase(it);
             ++nextToWrite_;
             if (onPicture_) {
-                onPicture_(nextToWrite_);
+                onPicture_(slide);
             }
         }
         return true;
     }
 
+    std::vector<Worker*> workers_;
     const RasterRequest& request_;
     const KeepGoing& keepGoing_;
     const PictureWritten& onPicture_;
     std::vector<std::filesystem::path>& written_;
-    std::vector<std::unique_ptr<Worker>> workers_;
     std::map<int, std::vector<uint8_t>> done_;  // pictures waiting for the ones before them
     int nextToHand_ = 0;
     int nextToWrite_ = 0;
@@ -344,11 +361,59 @@ private:
 
 }  // namespace
 
-bool RasterisePdf(const RasterRequest& request, const KeepGoing& keepGoing, const PictureWritten& onPicture,
-                  std::vector<std::filesystem::path>& written, std::wstring& error) {
+struct PageRenderer::Workers {
+    std::vector<std::unique_ptr<Worker>> processes;
+};
+
+PageRenderer::PageRenderer(std::string program, int workers, int mostPages)
+    : program_(std::move(program)),
+      workerCount_(std::clamp(workers > 0 ? workers : UsableCores(), 1,
+                              mostPages > 0 ? mostPages : std::numeric_limits<int>::max())) {}
+
+PageRenderer::~PageRenderer() = default;
+
+bool PageRenderer::Start(std::wstring& error) {
+    if (workers_) {
+        return true;
+    }
+    broken_ = true;  // until every worker runs
+    const std::string program = program_.empty() ? DefaultRasteriserProgram() : program_;
+    if (program.empty()) {
+        error = L"The page renderer (vellumet-rasterise) is not installed.";
+        return false;
+    }
+    std::string programArg = program;
+    char* argv[] = {programArg.data(), nullptr};
+    const ConfinementPlan plan({});
+    workers_ = std::make_unique<Workers>();
+    workers_->processes.resize(static_cast<size_t>(workerCount_));
+    for (auto& worker : workers_->processes) {
+        worker = std::make_unique<Worker>();
+        if (!worker->Start(argv, plan)) {
+            error = L"The page renderer cannot be started.";
+            return false;
+        }
+    }
+    broken_ = false;
+    return true;
+}
+
+bool PageRenderer::Render(const RasterRequest& request, const KeepGoing& keepGoing,
+                          const PictureWritten& onPicture, std::vector<std::filesystem::path>& written,
+                          std::wstring& error) {
     error.clear();
-    Rasterising rasterising(request, keepGoing, onPicture, written);
-    if (!rasterising.Start(error)) {
+    if (broken_) {
+        error = L"The page renderer failed before.";
+        return false;
+    }
+    if (!Start(error)) {
+        return false;
+    }
+    broken_ = true;  // until this file is done
+    const size_t count = workers_->processes.size();
+    const size_t use = request.workers > 0 ? std::min(count, static_cast<size_t>(request.workers)) : count;
+    Rasterising rasterising(workers_->processes, use, request, keepGoing, onPicture, written);
+    if (!rasterising.Open(error)) {
         return false;
     }
     while (!rasterising.Finished()) {
@@ -356,7 +421,14 @@ bool RasterisePdf(const RasterRequest& request, const KeepGoing& keepGoing, cons
             return false;
         }
     }
+    broken_ = false;
     return true;
+}
+
+bool RasterisePdf(const RasterRequest& request, const KeepGoing& keepGoing, const PictureWritten& onPicture,
+                  std::vector<std::filesystem::path>& written, std::wstring& error) {
+    PageRenderer renderer(request.program, request.workers, static_cast<int>(request.sizes.size()));
+    return renderer.Render(request, keepGoing, onPicture, written, error);
 }
 
 std::string DefaultRasteriserProgram() {

@@ -3,10 +3,11 @@
 // other over the worker's standard input and output: fixed records in the machine's own byte order
 // (both ends are built together and run on one machine).
 //
-// The worker is started as `vellumet-rasterise PDF-FILE`. It answers first with a Hello. It then
-// reads PageRequests until its input ends, and answers each, in the order asked, with a
-// PageAnswer followed by `pngBytes` bytes of a PNG file. It ends after its input ends or after
-// a failure it has reported.
+// The worker is started as `vellumet-rasterise` and reads requests until its input ends. An open
+// request (page kOpenFile, width the length of the path, followed by the path's bytes) makes it
+// drop the file it had and open that one; it answers with a Hello. Every other request asks for a
+// page of the open file and is answered, in the order asked, with a PageAnswer followed by
+// `pngBytes` bytes of a PNG file. It ends after its input ends or after a failure it has reported.
 
 #include <cstdint>
 
@@ -17,10 +18,13 @@ struct Hello {
 };
 
 struct PageRequest {
-    int32_t page;   // 0-based
+    int32_t page;   // 0-based, or kOpenFile
     int32_t width;  // of the picture, in pixels; the page is stretched to it
     int32_t height;
 };
+
+inline constexpr int32_t kOpenFile = -1;
+inline constexpr int32_t kMaxPathBytes = 4096;
 
 struct PageAnswer {
     int32_t page;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <cerrno>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "imaging/PngEncoder.h"
@@ -76,17 +77,29 @@ QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    Hello hello{-1};
+int main() {
     QPdfDocument document;
-    if (argc == 2 && document.load(QString::fromLocal8Bit(argv[1])) == QPdfDocument::Error::None) {
-        hello.pageCount = document.pageCount();
-    }
-    if (!WriteAll(STDOUT_FILENO, &hello, sizeof hello) || hello.pageCount < 0) {
-        return 1;
-    }
     PageRequest request{};
     while (ReadAll(STDIN_FILENO, &request, sizeof request)) {
+        if (request.page == kOpenFile) {
+            if (request.width < 1 || request.width > kMaxPathBytes) {
+                return 1;
+            }
+            std::string path(static_cast<size_t>(request.width), '\0');
+            if (!ReadAll(STDIN_FILENO, path.data(), path.size())) {
+                return 1;
+            }
+            document.close();
+            Hello hello{-1};
+            if (document.load(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()))) ==
+                QPdfDocument::Error::None) {
+                hello.pageCount = document.pageCount();
+            }
+            if (!WriteAll(STDOUT_FILENO, &hello, sizeof hello) || hello.pageCount < 0) {
+                return 1;
+            }
+            continue;
+        }
         PageAnswer answer{request.page, kPageNotRendered, 0};
         std::vector<uint8_t> png;
         const QImage picture = RenderPage(document, request);

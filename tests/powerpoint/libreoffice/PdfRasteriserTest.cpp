@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QImage>
@@ -61,6 +62,8 @@ protected:
         if (DefaultRasteriserProgram().empty()) {
             GTEST_SKIP() << "vellumet-rasterise is not built";
         }
+        // As the office session does for the program: a dead worker fails a write.
+        ::signal(SIGPIPE, SIG_IGN);
         WritePdf(pdf_, colours_);
     }
     void TearDown() override { EXPECT_TRUE(ChildProcesses().empty()) << "a worker survived"; }
@@ -117,6 +120,37 @@ TEST_F(PdfRasteriserTest, WritesEveryPageInOrderAsTheSameBytesWhateverTheWorkerC
         hashes.push_back(hashesOfRun);
     }
     EXPECT_EQ(hashes[0], hashes[1]);
+}
+
+TEST_F(PdfRasteriserTest, OneRendererTakesFileAfterFileAndNumbersOnUntilItFails) {
+    const std::filesystem::path second = temp_.Path() / "second.pdf";
+    WritePdf(second, {{0, 0, 0}, {255, 255, 0}});
+    PageRenderer renderer({}, 2);
+    std::wstring error;
+    ASSERT_TRUE(renderer.Start(error)) << vellumet::ToNative(error);
+    RasterRequest request = Request("parts", 0);
+    std::vector<std::filesystem::path> written;
+    ASSERT_TRUE(renderer.Render(request, nullptr, nullptr, written, error)) << vellumet::ToNative(error);
+    request.pdf = second;
+    request.sizes = {{40, 30}, {40, 30}};
+    request.firstSlide = 7;
+    std::vector<int> announced;
+    ASSERT_TRUE(renderer.Render(
+        request, nullptr, [&](int slide) { announced.push_back(slide); }, written, error))
+        << vellumet::ToNative(error);
+    EXPECT_EQ(announced, (std::vector<int>{8, 9}));
+    EXPECT_EQ(Pictures(request.folder), ExpectedPictures(request.folder, 9));
+    const QImage yellow(QString::fromStdString((request.folder / "Slide9.png").string()));
+    EXPECT_EQ(yellow.pixelColor(20, 15), QColor(255, 255, 0));
+
+    // A file whose pages do not match breaks the renderer for good.
+    request.sizes.resize(3);
+    request.firstSlide = 9;
+    EXPECT_FALSE(renderer.Render(request, nullptr, nullptr, written, error));
+    EXPECT_TRUE(renderer.Broken());
+    request.sizes.resize(2);
+    EXPECT_FALSE(renderer.Render(request, nullptr, nullptr, written, error));
+    EXPECT_EQ(Pictures(request.folder).size(), 9u);
 }
 
 TEST_F(PdfRasteriserTest, APageCountThatDiffersFromTheSlidesFailsBeforeAnyPicture) {
