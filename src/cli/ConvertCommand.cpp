@@ -3,11 +3,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
+#include <thread>
 
 #include "cli/TerminalHost.h"
 #include "common/WideText.h"
@@ -225,30 +230,124 @@ int ConvertCommand::RunConversions() {
         services_.armCancellation();
     }
 
+    std::vector<SlideExporter*> exporters = {services_.exporter};
+    if (services_.spareExporter != nullptr && plan.size() > 1) {
+        exporters.push_back(services_.spareExporter);
+    }
+    return ConvertAll(plan, choice, outputFolder, exporters);
+}
+
+std::unique_ptr<TerminalHost> ConvertCommand::HostFor(size_t index, size_t count, const std::wstring& source,
+                                                      bool held) const {
+    std::wstring label = GetFileName(source);
+    if (count > 1) {
+        label = L"(" + std::to_wstring(index + 1) + L"/" + std::to_wstring(count) + L") " + label;
+    }
+    return std::make_unique<TerminalHost>(services_.err, services_.errIsTerminal && !line_.quiet, label,
+                                          services_.cancel, held);
+}
+
+int ConvertCommand::ConvertAll(const std::vector<PlannedInput>& plan, const settings::SettingsChoice& choice,
+                               const std::wstring& outputFolder,
+                               const std::vector<SlideExporter*>& exporters) {
+    // The inputs are handed out in order to the lanes, one office each; the results are reported
+    // in input order, and a job's messages reach the terminal once the jobs before it are done.
+    std::mutex mutex;
+    std::condition_variable finished;
+    size_t next = 0;   // the next input to hand out
+    size_t front = 0;  // the first input not yet reported
+    bool stop = false;
+    std::vector<std::unique_ptr<TerminalHost>> hosts(plan.size());
+    std::vector<std::optional<int>> results(plan.size());
+    const auto stopRequested = [this] {
+        return services_.cancel != nullptr && services_.cancel->IsCancelled();
+    };
+    const auto lane = [&](SlideExporter* exporter) noexcept {
+        for (;;) {
+            size_t index = 0;
+            int result = JobResult::ComposeFailed;
+            {
+                std::lock_guard lock(mutex);
+                if (stop || next == plan.size() || stopRequested()) {
+                    stop = true;
+                    finished.notify_all();
+                    return;
+                }
+                index = next++;
+            }
+            try {
+                {
+                    std::lock_guard lock(mutex);
+                    hosts[index] = HostFor(index, plan.size(), plan[index].source, index != front);
+                }
+                result = ConvertOne(plan[index], choice, outputFolder, *hosts[index], exporter);
+            } catch (...) {
+                // Allocation failures around the job: this input failed.
+            }
+            std::lock_guard lock(mutex);
+            results[index] = result;
+            stop = stop || result == JobResult::Cancelled;
+            finished.notify_all();
+        }
+    };
+
+    std::vector<std::thread> lanes;
+    for (SlideExporter* exporter : exporters) {
+        try {
+            lanes.emplace_back(lane, exporter);
+        } catch (const std::exception&) {
+            break;  // fewer lanes
+        }
+    }
+    if (lanes.empty()) {
+        lane(exporters.front());
+    }
+
     int status = kExitSuccess;
     for (size_t i = 0; i < plan.size(); ++i) {
-        std::wstring label = GetFileName(plan[i].source);
-        if (plan.size() > 1) {
-            label = L"(" + std::to_wstring(i + 1) + L"/" + std::to_wstring(plan.size()) + L") " + label;
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return results[i].has_value() || (stop && next <= i) || lanes.empty(); });
+        if (!results[i]) {
+            break;  // never started: the run was stopped
         }
-        const int result = ConvertOne(plan[i], choice, outputFolder, label);
+        const int result = *results[i];
+        std::unique_ptr<TerminalHost> host = std::move(hosts[i]);
+        lock.unlock();
+        if (host) {
+            host->Release();
+            host.reset();
+        }
         if (result == JobResult::Succeeded) {
             PrintOutput(ToNative(plan[i].outputPath) + "\n");
+        } else if (result == JobResult::Cancelled || stopRequested()) {
+            cancelled_ = true;
         } else if (status == kExitSuccess) {
             status = ExitStatusForResult(result);
         }
-        if (result == JobResult::Cancelled ||
-            (services_.cancel != nullptr && services_.cancel->IsCancelled())) {
-            cancelled_ = true;
-            return kExitInterrupted;
+        // The next input's messages may go out now.
+        lock.lock();
+        front = i + 1;
+        if (front < hosts.size() && hosts[front]) {
+            hosts[front]->Release();
         }
+    }
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    for (std::thread& thread : lanes) {
+        thread.join();
+    }
+    if (cancelled_ || stopRequested()) {
+        cancelled_ = true;
+        return kExitInterrupted;
     }
     return status;
 }
 
 int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
-                               const std::wstring& outputFolder, const std::wstring& label) {
-    TerminalHost host(services_.err, services_.errIsTerminal && !line_.quiet, label, services_.cancel);
+                               const std::wstring& outputFolder, TerminalHost& host,
+                               SlideExporter* exporter) {
     ConversionJob job;
     job.settings = JobSettingsFromChoice(choice, devices_, input.source, outputFolder, MakeTempFolderName());
     if (line_.pageSize) {
@@ -259,7 +358,7 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
     job.settings.notesPages = line_.notes.value_or(job.settings.notesPages);
     job.settings.colours = ColoursOfRun(line_, job.settings.colours);
     job.host = &host;
-    job.exporter = services_.exporter;
+    job.exporter = exporter;
     job.compose = services_.compose;
     job.source = input.pictureFolder ? JobSource::PictureFolder : JobSource::Presentation;
     return ConversionThreadProc(&job);

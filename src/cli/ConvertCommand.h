@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "cli/TerminalHost.h"
 #include "common/CancelToken.h"
 #include "frontend/DeviceProfile.h"
 #include "job/ConversionJob.h"
@@ -25,7 +27,9 @@ inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT
 
 // What a run uses from outside. Everything given must outlive the command.
 struct CommandServices {
-    SlideExporter* exporter = nullptr;         // the office suite; required for presentations
+    SlideExporter* exporter = nullptr;  // the office suite; required for presentations
+    // A second office: with it, a run of several inputs converts two at a time. May be null.
+    SlideExporter* spareExporter = nullptr;
     ComposeFunction compose = nullptr;         // page composition; null fails every conversion
     const CancelToken* cancel = nullptr;       // set when the user asks to stop; may be null
     settings::SettingsStore* store = nullptr;  // the remembered choices; null: the current user's
@@ -74,8 +78,14 @@ private:
     // Reads the user's devices into devices_ (the whole device list) and reports their notices.
     void LoadDevices();
     int RunConversions();
+    // Converts every input of `plan`, one lane (thread) per exporter, and reports each in input
+    // order: its PDF's path on the output stream, or its failure in the status.
+    int ConvertAll(const std::vector<PlannedInput>& plan, const settings::SettingsChoice& choice,
+                   const std::wstring& outputFolder, const std::vector<SlideExporter*>& exporters);
+    std::unique_ptr<TerminalHost> HostFor(size_t index, size_t count, const std::wstring& source,
+                                          bool held) const;
     int ConvertOne(const PlannedInput& input, const settings::SettingsChoice& choice,
-                   const std::wstring& outputFolder, const std::wstring& label);
+                   const std::wstring& outputFolder, TerminalHost& host, SlideExporter* exporter);
     // Writes and flushes `text`; false when the stream did not take all of it.
     bool Print(std::FILE* stream, const std::string& text);
     // Prints to the output stream; a failure is reported once on the error stream and remembered.

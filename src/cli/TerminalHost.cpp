@@ -24,8 +24,9 @@ std::string ShortLabel(const std::wstring& label) {
 
 }  // namespace
 
-TerminalHost::TerminalHost(std::FILE* err, bool showBar, const std::wstring& label, const CancelToken* cancel)
-    : err_(err), showBar_(showBar), label_(ShortLabel(label)), cancel_(cancel) {}
+TerminalHost::TerminalHost(std::FILE* err, bool showBar, const std::wstring& label, const CancelToken* cancel,
+                           bool held)
+    : err_(err), showBar_(showBar), label_(ShortLabel(label)), cancel_(cancel), held_(held) {}
 
 TerminalHost::~TerminalHost() {
     StopTicker();
@@ -71,18 +72,15 @@ void TerminalHost::ShowMessage(const std::wstring& text, const std::wstring& det
     } catch (const std::exception&) {
         line = "(message lost: out of memory)\n";
     }
-    std::fwrite(line.data(), 1, line.size(), err_);
-    std::fflush(err_);
+    Write(line);
 }
 
 void TerminalHost::ShowLeftOut(const std::vector<std::wstring>& notices) {
     std::lock_guard<std::mutex> lock(mutex_);
     ClearBar();
     for (const std::wstring& notice : notices) {
-        const std::string line = ToNative(notice) + "\n";
-        std::fwrite(line.data(), 1, line.size(), err_);
+        Write(ToNative(notice) + "\n");
     }
-    std::fflush(err_);
     if (busy_ && showBar_) {
         DrawBar();
     }
@@ -130,7 +128,32 @@ void TerminalHost::StopTicker() {
     }
 }
 
+void TerminalHost::Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!held_) {
+        return;
+    }
+    held_ = false;
+    Write(kept_);
+    kept_.clear();
+    if (busy_ && showBar_) {
+        DrawBar();
+    }
+}
+
+void TerminalHost::Write(const std::string& text) {
+    if (held_) {
+        kept_ += text;
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), err_);
+    std::fflush(err_);
+}
+
 void TerminalHost::DrawBar() {
+    if (held_) {
+        return;
+    }
     try {
         const int32_t filled = position_ * kBarWidth / kProgressMaximum;
         std::string line = "\r" + label_ + " [";

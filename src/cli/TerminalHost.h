@@ -1,7 +1,9 @@
 #pragma once
 // The job's host on a terminal: messages go to the error stream as lines of their own (a message's
 // detail on the line after it), and while the job is busy a progress bar is redrawn there on every
-// tick of the progress timer when the stream is a terminal.
+// tick of the progress timer when the stream is a terminal. A host may start held, for a job that
+// runs while an earlier one still has the terminal: it keeps its lines and draws no bar until it
+// is released.
 
 #include <condition_variable>
 #include <cstdint>
@@ -20,8 +22,9 @@ class TerminalHost : public ConversionHost {
 public:
     // err: where messages and the bar go; it must outlive the host. showBar: draw the bar (only
     // sensible on a terminal). label: the text in front of the bar. cancel: may be null; must
-    // outlive the host.
-    TerminalHost(std::FILE* err, bool showBar, const std::wstring& label, const CancelToken* cancel);
+    // outlive the host. held: keep everything until Release.
+    TerminalHost(std::FILE* err, bool showBar, const std::wstring& label, const CancelToken* cancel,
+                 bool held = false);
     // Stops the ticker if EndBusy was never called.
     ~TerminalHost() override;
 
@@ -38,10 +41,14 @@ public:
     void SetProgressStep(int32_t step) override;
     const CancelToken* Cancellation() const override { return cancel_; }
 
+    // Writes what the host kept while held, and from then on writes at once. Any thread.
+    void Release();
+
 private:
     void TickerLoop();
     void StopTicker();
-    // Both with mutex_ held.
+    // All with mutex_ held.
+    void Write(const std::string& text);
     void DrawBar();
     void ClearBar();
 
@@ -55,6 +62,8 @@ private:
     std::thread ticker_;
     bool busy_ = false;
     bool barShown_ = false;
+    bool held_;
+    std::string kept_;  // written while held
     int32_t position_ = 0;
     int32_t step_ = 1;
 };

@@ -17,9 +17,13 @@ int main(int argc, char** argv) {
     StopSignals signals;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
+    // Two offices: a run of several inputs converts two at a time. The second starts only when
+    // its lane gets a presentation.
     vellumet::OfficeLoader office;
+    vellumet::OfficeLoader spareOffice;
     CommandServices services;
     services.exporter = &office;
+    services.spareExporter = &spareOffice;
     services.compose = &ComposeDocument;
     services.cancel = &signals.Token();
     services.armCancellation = [&signals] { signals.ArmCancellation(); };

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfDocument>
+#include <QRgb>
 #include <QString>
 #include <cerrno>
 #include <cstdint>
@@ -66,13 +67,30 @@ QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
     if (rendered.isNull() || rendered.size() != size) {
         return {};
     }
-    QImage opaque(size, QImage::Format_RGB32);
-    opaque.fill(Qt::white);
-    {
-        QPainter painter(&opaque);
-        painter.drawImage(0, 0, rendered);
+    const bool premultiplied = rendered.format() == QImage::Format_ARGB32_Premultiplied;
+    if (!premultiplied && rendered.format() != QImage::Format_ARGB32) {
+        QImage opaque(size, QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        {
+            QPainter painter(&opaque);
+            painter.drawImage(0, 0, rendered);
+        }
+        return opaque.convertToFormat(QImage::Format_RGB888);
     }
-    return opaque.convertToFormat(QImage::Format_RGB888);
+    // Over white, a premultiplied channel c of opacity a becomes c + 255 - a.
+    QImage opaque(size, QImage::Format_RGB888);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto* in = reinterpret_cast<const uint32_t*>(rendered.constScanLine(y));
+        uint8_t* out = opaque.scanLine(y);
+        for (int x = 0; x < size.width(); ++x) {
+            const uint32_t pixel = premultiplied ? in[x] : qPremultiply(in[x]);
+            const uint32_t clear = 255 - (pixel >> 24);
+            out[3 * x] = static_cast<uint8_t>(((pixel >> 16) & 0xff) + clear);
+            out[3 * x + 1] = static_cast<uint8_t>(((pixel >> 8) & 0xff) + clear);
+            out[3 * x + 2] = static_cast<uint8_t>((pixel & 0xff) + clear);
+        }
+    }
+    return opaque;
 }
 
 }  // namespace
