@@ -435,13 +435,15 @@ private:
         const bool notesPages = Session().Options().notesPages;
         const Reference<css::container::XIndexAccess> pages = Pages();
         const sal_Int32 count = pages->getCount();
+        // Every slide of a presentation has the document's one slide size (and every notes page the
+        // one notes size): the first page's size is each page's, without a call per page.
         std::vector<PixelSize> sizes;
-        for (sal_Int32 i = 0; i < count; ++i) {
-            Reference<css::drawing::XDrawPage> page(pages->getByIndex(i), UNO_QUERY_THROW);
+        if (count > 0) {
+            Reference<css::drawing::XDrawPage> page(pages->getByIndex(0), UNO_QUERY_THROW);
             if (notesPages) {
                 page = Reference<css::presentation::XPresentationPage>(page, UNO_QUERY_THROW)->getNotesPage();
             }
-            sizes.push_back(PictureSize(page, requested));
+            sizes.assign(static_cast<size_t>(count), PictureSize(page, requested));
         }
 
         std::vector<std::filesystem::path> written;
