@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/ProcessSetup.h"
+#include "common/WholeTransfers.h"
 #include "common/WideText.h"
 #include "pdfwriter/PDF.h"
 
@@ -54,21 +55,6 @@ int CreateTemporaryBeside(const std::string& folder, const std::string& name, st
     return -1;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 void SyncFolder(const std::string& folder) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
@@ -108,7 +94,7 @@ bool SavePdf(const std::wstring& path, const PDF& document) {
     }
 
     const MemoryStream& buffer = document.Buffer();
-    bool ok = WriteAll(fd, buffer.Data(), static_cast<size_t>(buffer.Length()));
+    bool ok = vellumet::WriteWhole(fd, buffer.Data(), static_cast<size_t>(buffer.Length()));
     ok = ok && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
     ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "common/PngChunks.h"
+#include "common/WholeTransfers.h"
 #include "powerpoint/libreoffice/OfficeConfinement.h"
 #include "powerpoint/libreoffice/RasteriserProtocol.h"
 
@@ -139,22 +140,7 @@ public:
     bool greeted = false;           // the Hello for the open file has been taken
 
 private:
-    bool SendBytes(const void* bytes, size_t size) {
-        const char* at = static_cast<const char*>(bytes);
-        size_t left = size;
-        while (left > 0) {
-            const ssize_t put = ::write(in_, at, left);
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            if (put <= 0) {
-                return false;
-            }
-            at += put;
-            left -= static_cast<size_t>(put);
-        }
-        return true;
-    }
+    bool SendBytes(const void* bytes, size_t size) { return vellumet::WriteWhole(in_, bytes, size); }
 
     pid_t pid_ = -1;
     int in_ = -1;
@@ -177,18 +163,8 @@ bool WriteNewFile(const std::filesystem::path& file, const std::vector<uint8_t>&
     if (fd < 0) {
         return false;
     }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(put);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
+    const bool written = vellumet::WriteWhole(fd, bytes.data(), bytes.size());
+    return ::close(fd) == 0 && written;
 }
 
 bool HasSize(const std::vector<uint8_t>& png, PixelSize size) {

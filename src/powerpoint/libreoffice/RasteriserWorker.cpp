@@ -10,11 +10,11 @@
 #include <QPdfDocument>
 #include <QRgb>
 #include <QString>
-#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/WholeTransfers.h"
 #include "imaging/PngEncoder.h"
 #include "powerpoint/libreoffice/RasteriserProtocol.h"
 
@@ -23,38 +23,6 @@ namespace {
 using namespace powerpoint::rasteriser;
 
 constexpr int kMaxSide = 8192;
-
-bool ReadAll(int fd, void* buffer, size_t size) {
-    auto* at = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t got = ::read(fd, at, size);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        at += got;
-        size -= static_cast<size_t>(got);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const void* buffer, size_t size) {
-    const auto* at = static_cast<const char*>(buffer);
-    while (size > 0) {
-        const ssize_t put = ::write(fd, at, size);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        at += put;
-        size -= static_cast<size_t>(put);
-    }
-    return true;
-}
 
 // The page as 24-bit RGB rows, transparent parts laid on white; null when pdfium fails.
 QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
@@ -98,13 +66,13 @@ QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
 int main() {
     QPdfDocument document;
     PageRequest request{};
-    while (ReadAll(STDIN_FILENO, &request, sizeof request)) {
+    while (vellumet::ReadWhole(STDIN_FILENO, &request, sizeof request)) {
         if (request.page == kOpenFile) {
             if (request.width < 1 || request.width > kMaxPathBytes) {
                 return 1;
             }
             std::string path(static_cast<size_t>(request.width), '\0');
-            if (!ReadAll(STDIN_FILENO, path.data(), path.size())) {
+            if (!vellumet::ReadWhole(STDIN_FILENO, path.data(), path.size())) {
                 return 1;
             }
             document.close();
@@ -113,7 +81,7 @@ int main() {
                 QPdfDocument::Error::None) {
                 hello.pageCount = document.pageCount();
             }
-            if (!WriteAll(STDOUT_FILENO, &hello, sizeof hello) || hello.pageCount < 0) {
+            if (!vellumet::WriteWhole(STDOUT_FILENO, &hello, sizeof hello) || hello.pageCount < 0) {
                 return 1;
             }
             continue;
@@ -129,8 +97,8 @@ int main() {
         if (answer.status == kPageDone) {
             answer.pngBytes = static_cast<uint32_t>(png.size());
         }
-        if (!WriteAll(STDOUT_FILENO, &answer, sizeof answer) ||
-            (answer.status == kPageDone && !WriteAll(STDOUT_FILENO, png.data(), png.size()))) {
+        if (!vellumet::WriteWhole(STDOUT_FILENO, &answer, sizeof answer) ||
+            (answer.status == kPageDone && !vellumet::WriteWhole(STDOUT_FILENO, png.data(), png.size()))) {
             return 1;
         }
         if (answer.status != kPageDone) {
