@@ -549,6 +549,7 @@ private:
             handover.changed.notify_all();
         }
         rendering.join();
+        Session().CloseRendererFiles();
 
         written.insert(written.end(), rendered.begin(), rendered.end());
         if (done && handover.renderFailed) {

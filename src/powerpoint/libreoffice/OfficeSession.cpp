@@ -263,6 +263,16 @@ PageRenderer* OfficeSession::Renderer(std::wstring& error) {
     return renderer_->Start(error) ? renderer_.get() : nullptr;
 }
 
+void OfficeSession::CloseRendererFiles() noexcept {
+    try {
+        if (renderer_ && !renderer_->CloseFiles()) {
+            renderer_.reset();
+        }
+    } catch (...) {
+        renderer_.reset();
+    }
+}
+
 void OfficeSession::End() noexcept {
     if (ended_) {
         return;

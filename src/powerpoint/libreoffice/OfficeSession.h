@@ -62,6 +62,8 @@ public:
     // the calling thread, which must be the conversation's) and kept for later conversations; one
     // that failed is replaced. Null, with why, when it cannot be started. End() ends it.
     PageRenderer* Renderer(std::wstring& error);
+    // After a deck: the renderer's workers close its PDF; a renderer that failed is ended.
+    void CloseRendererFiles() noexcept;
 
     // Tells the watchdog that the conversation moved on (options.stallBudget). Any thread.
     void NoteProgress() noexcept { progress_.fetch_add(1, std::memory_order_relaxed); }

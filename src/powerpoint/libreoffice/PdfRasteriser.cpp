@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -32,6 +33,7 @@ using namespace rasteriser;
 // Requests in flight per worker: the next page waits in its pipe while it renders one.
 constexpr int kQueuedPerWorker = 2;
 constexpr int kPollMilliseconds = 50;
+constexpr std::chrono::seconds kCloseAnswerTime{5};
 
 void CloseFd(int& fd) {
     if (fd >= 0) {
@@ -399,6 +401,19 @@ bool PageRenderer::Render(const RasterRequest& request, const KeepGoing& keepGoi
     }
     broken_ = false;
     return true;
+}
+
+bool PageRenderer::CloseFiles() {
+    if (!workers_ || broken_) {
+        return !broken_;
+    }
+    // A request without a file: each worker answers that it has none, at once.
+    const auto deadline = std::chrono::steady_clock::now() + kCloseAnswerTime;
+    std::vector<std::filesystem::path> none;
+    std::wstring ignored;
+    return Render(
+        RasterRequest{}, [deadline] { return std::chrono::steady_clock::now() < deadline; }, nullptr, none,
+        ignored);
 }
 
 bool RasterisePdf(const RasterRequest& request, const KeepGoing& keepGoing, const PictureWritten& onPicture,

@@ -63,6 +63,10 @@ public:
     bool Render(const RasterRequest& request, const KeepGoing& keepGoing, const PictureWritten& onPicture,
                 std::vector<std::filesystem::path>& written, std::wstring& error);
 
+    // Has every running worker close its file, so that nothing of a deck stays open after it. False
+    // (and Broken) when a worker does not answer.
+    bool CloseFiles();
+
 private:
     struct Workers;
 

@@ -5,8 +5,8 @@
 //
 // The worker is started as `vellumet-rasterise` and reads requests until its input ends. An open
 // request (page kOpenFile, width the length of the path, followed by the path's bytes) makes it
-// drop the file it had and open that one; it answers with a Hello. Every other request asks for a
-// page of the open file and is answered, in the order asked, with a PageAnswer followed by
+// drop the file it had and open that one (none for an empty path); it answers with a Hello. Every other
+// request asks for a page of the open file and is answered, in the order asked, with a PageAnswer followed by
 // `pngBytes` bytes of a PNG file. It ends after its input ends or after a failure it has reported.
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 namespace powerpoint::rasteriser {
 
 struct Hello {
-    int32_t pageCount;  // the pages of the PDF file; -1 when it cannot be opened
+    int32_t pageCount;  // the pages of the PDF file (0 for none); -1 when it cannot be opened
 };
 
 struct PageRequest {

@@ -11,6 +11,7 @@
 #include <QRgb>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,22 +65,27 @@ QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
 }  // namespace
 
 int main() {
-    QPdfDocument document;
+    // A document object per file: only its end lets go of the file (close() does not).
+    std::unique_ptr<QPdfDocument> document;
     PageRequest request{};
     while (vellumet::ReadWhole(STDIN_FILENO, &request, sizeof request)) {
         if (request.page == kOpenFile) {
-            if (request.width < 1 || request.width > kMaxPathBytes) {
+            if (request.width < 0 || request.width > kMaxPathBytes) {
                 return 1;
             }
             std::string path(static_cast<size_t>(request.width), '\0');
             if (!vellumet::ReadWhole(STDIN_FILENO, path.data(), path.size())) {
                 return 1;
             }
-            document.close();
-            Hello hello{-1};
-            if (document.load(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()))) ==
-                QPdfDocument::Error::None) {
-                hello.pageCount = document.pageCount();
+            document.reset();
+            // No path: only let go of the file.
+            Hello hello{path.empty() ? 0 : -1};
+            if (!path.empty()) {
+                document = std::make_unique<QPdfDocument>();
+                if (document->load(QString::fromLocal8Bit(
+                        path.data(), static_cast<qsizetype>(path.size()))) == QPdfDocument::Error::None) {
+                    hello.pageCount = document->pageCount();
+                }
             }
             if (!vellumet::WriteWhole(STDOUT_FILENO, &hello, sizeof hello) || hello.pageCount < 0) {
                 return 1;
@@ -88,7 +94,7 @@ int main() {
         }
         PageAnswer answer{request.page, kPageNotRendered, 0};
         std::vector<uint8_t> png;
-        const QImage picture = RenderPage(document, request);
+        const QImage picture = document ? RenderPage(*document, request) : QImage();
         if (!picture.isNull()) {
             png = imaging::EncodeRgbPng(picture.constBits(), picture.bytesPerLine(), picture.width(),
                                         picture.height());

@@ -143,6 +143,17 @@ TEST_F(PdfRasteriserTest, OneRendererTakesFileAfterFileAndNumbersOnUntilItFails)
     const QImage yellow(QString::fromStdString((request.folder / "Slide9.png").string()));
     EXPECT_EQ(yellow.pixelColor(20, 15), QColor(255, 255, 0));
 
+    // Between decks no worker holds a file open.
+    ASSERT_TRUE(renderer.CloseFiles());
+    for (const pid_t worker : ChildProcesses()) {
+        std::error_code ec;
+        for (const auto& fd :
+             std::filesystem::directory_iterator("/proc/" + std::to_string(worker) + "/fd", ec)) {
+            const std::filesystem::path target = std::filesystem::read_symlink(fd.path(), ec);
+            EXPECT_NE(target.extension(), ".pdf") << "worker " << worker << " holds " << target;
+        }
+    }
+
     // A file whose pages do not match breaks the renderer for good.
     request.sizes.resize(3);
     request.firstSlide = 9;
