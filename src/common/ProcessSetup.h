@@ -10,6 +10,12 @@ namespace vellumet {
 // someone else installed, or an ignored signal, is left alone. Idempotent; any thread.
 void FailWritesOverTheFileSizeLimit() noexcept;
 
+// Lowers the calling thread's scheduling priority by 10 steps (nice), for work that runs beside the
+// office's export: every later page waits for that export, so it keeps its core while the pages
+// already exported are rendered and composed with what is left. A thread cannot raise its priority
+// again: call it on threads (or in processes) that do nothing else. Failure is ignored.
+void YieldToTheOffice() noexcept;
+
 // Everything above, for main.
 void PrepareProcess() noexcept;
 

@@ -493,7 +493,7 @@ private:
     };
 
     // The office exports the document as PDF, in parts, and while it writes one part the pages of
-    // the parts before are rendered on the other cores. The parts stay beside the pictures as the
+    // the parts before are rendered with the cores it leaves free. The parts stay beside the pictures as the
     // deck's PDF (DeckPdfPartName), where the job reads the slides' text. False, with why, when a
     // step fails; the PDF files are gone then.
     bool ExportThroughPdf(const std::filesystem::path& directory, const std::vector<PixelSize>& sizes,
@@ -589,8 +589,9 @@ private:
             request.sizes.assign(sizes.begin() + (parts[k].first - 1), sizes.begin() + parts[k].last);
             request.folder = directory;
             request.firstSlide = parts[k].first - 1;
-            // While the office still exports, it keeps a core to itself.
-            request.workers = k + 1 < parts.size() ? std::max(1, UsableCores() - 1) : 0;
+            // Every core, while the office still exports too: the workers run at a lower priority
+            // (YieldToTheOffice), so the office keeps its core and they take what is left.
+            request.workers = 0;
             if (!renderer.Render(request, keepGoing, onPicture, rendered, why)) {
                 std::lock_guard lock(handover.mutex);
                 handover.renderFailed = true;

@@ -1,7 +1,8 @@
 // vellumet-rasterise: one worker of the rasteriser (PdfRasteriser.h). Renders pages of a PDF file
 // with pdfium (through QtPdf) into opaque RGB pictures, transparent parts laid on white, and sends
 // them back as PNG files. The conversation is in RasteriserProtocol.h. pdfium serialises every
-// call within a process, so parallel rendering takes one worker process per core.
+// call within a process, so parallel rendering takes one worker process per core. Workers run at a
+// lower priority than the office, whose export they wait for.
 
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ProcessSetup.h"
 #include "common/WholeTransfers.h"
 #include "imaging/PngEncoder.h"
 #include "powerpoint/libreoffice/RasteriserProtocol.h"
@@ -65,6 +67,7 @@ QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
 }  // namespace
 
 int main() {
+    vellumet::YieldToTheOffice();
     // A document object per file: only its end lets go of the file (close() does not).
     std::unique_ptr<QPdfDocument> document;
     PageRequest request{};
