@@ -11,6 +11,7 @@
 #include "app/VellumetDlg.h"
 #include "common/Version.h"
 #include "frontend/OfficeLoader.h"
+#include "imaging/ComposeAhead.h"
 #include "imaging/ComposeDocument.h"
 
 namespace vellumet {
@@ -48,6 +49,7 @@ bool CQuillmereApp::InitInstance() {
     DialogServices services;
     services.exporter = &exporter;
     services.compose = &ComposeDocument;
+    services.composer = &MakeComposeAhead;
     {
         CVellumetDlg dialog(services);
         QuitSignals quitSignals;

@@ -271,7 +271,7 @@ void CVellumetDlg::OnOK() {
     cancel_ = std::make_unique<CancelToken>();
     leftOut_.clear();
     job_ = ConversionJob{JobSettingsFromFields(fields_, devices_, tempDir_), this, services_.exporter,
-                         services_.compose};
+                         services_.compose, services_.composer};
 
     jobRegistered_ = true;
     jobEnded_ = false;

@@ -46,6 +46,7 @@ struct DialogServices {
     settings::SettingsStore* store = nullptr;  // null: the current user's store
     SlideExporter* exporter = nullptr;         // the office suite; required to convert
     ComposeFunction compose = nullptr;         // page composition; required to convert
+    ComposerFunction composer = nullptr;       // composition begun during the export; optional
 };
 
 class CVellumetDlg : public QDialog, public ConversionHost {

@@ -360,6 +360,7 @@ int ConvertCommand::ConvertOne(const PlannedInput& input, const settings::Settin
     job.host = &host;
     job.exporter = exporter;
     job.compose = services_.compose;
+    job.composer = services_.composer;
     job.source = input.pictureFolder ? JobSource::PictureFolder : JobSource::Presentation;
     return ConversionThreadProc(&job);
 }

@@ -31,6 +31,7 @@ struct CommandServices {
     // A second office: with it, a run of several inputs converts two at a time. May be null.
     SlideExporter* spareExporter = nullptr;
     ComposeFunction compose = nullptr;         // page composition; null fails every conversion
+    ComposerFunction composer = nullptr;       // composition begun during the export; optional
     const CancelToken* cancel = nullptr;       // set when the user asks to stop; may be null
     settings::SettingsStore* store = nullptr;  // the remembered choices; null: the current user's
     std::FILE* out = stdout;                   // the paths of the written PDF files

@@ -9,6 +9,7 @@
 #include "cli/StopSignals.h"
 #include "common/ProcessSetup.h"
 #include "frontend/OfficeLoader.h"
+#include "imaging/ComposeAhead.h"
 #include "imaging/ComposeDocument.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     services.exporter = &office;
     services.spareExporter = &spareOffice;
     services.compose = &ComposeDocument;
+    services.composer = &MakeComposeAhead;
     services.cancel = &signals.Token();
     services.armCancellation = [&signals] { signals.ArmCancellation(); };
     services.errIsTerminal = ::isatty(STDERR_FILENO) == 1;

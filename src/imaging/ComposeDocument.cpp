@@ -4,199 +4,26 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-#include "imaging/Bitmap.h"
-#include "imaging/GrayPage.h"
+#include "imaging/PageEncoding.h"
 #include "imaging/PageLayout.h"
 #include "pdfwriter/ImageObject.h"
 #include "pdfwriter/Page.h"
 
 namespace {
 
-using imaging::Bitmap;
-
-constexpr uint32_t kRuleColour = 0xFF808080;  // opaque grey
-constexpr double kRuleWidth = 1.0;
 constexpr int32_t kMaxThreads = 64;
 constexpr size_t kWindowPerThread = 4;
 
-// What one group of slides (one page) turned into.
-struct PageResult {
-    enum class Outcome { NoPage, Page, OutOfMemory };
-    Outcome outcome = Outcome::NoPage;
-    std::unique_ptr<PDFWriter::ImageObject> image;  // encoded, not yet registered
-    imaging::Fit fit;
-    std::vector<vellumet::LeftOutPicture> leftOut;  // the group's pictures that gave no page
-    bool done = false;                              // set by the worker that made it
-};
-
-// The fixed inputs of one composition; shared read-only by every worker.
-struct Job {
-    const std::vector<std::wstring>& pictures;
-    int32_t pageWidth;
-    int32_t pageHeight;
-    int32_t slidesPerPage;
-    vellumet::PageColours colours;
-    const vellumet::CancelToken* cancel;
-    std::vector<vellumet::LeftOutPicture>* leftOut;  // filled on the calling thread only
-
-    size_t GroupCount() const {
-        return (pictures.size() + static_cast<size_t>(slidesPerPage) - 1) /
-               static_cast<size_t>(slidesPerPage);
-    }
-    bool Cancelled() const { return cancel != nullptr && cancel->IsCancelled(); }
-};
-
-void NoteLeftOut(PageResult& result, const Job& job, size_t i, vellumet::LeftOutReason reason) {
-    result.leftOut.push_back({i, job.pictures[i], reason});
-}
-
-// Notes every picture of the group from picture i on as left out: the first for `reason`, the
-// others (the second of a pair) for their partner.
-void NoteGroupLeftOut(PageResult& result, const Job& job, size_t i, vellumet::LeftOutReason reason) {
-    NoteLeftOut(result, job, i, reason);
-    for (size_t k = i + 1; k < i + static_cast<size_t>(job.slidesPerPage) && k < job.pictures.size(); ++k) {
-        const bool noted =
-            std::any_of(result.leftOut.begin(), result.leftOut.end(),
-                        [k](const vellumet::LeftOutPicture& picture) { return picture.index == k; });
-        if (!noted) {
-            NoteLeftOut(result, job, k, vellumet::LeftOutReason::PartnerLeftOut);
-        }
-    }
-}
-
-// The pair picture for pictures i and i + 1 (if any): w1 x 2*h1, the first picture on top, the
-// second stretched below it, the grey rule along the lower half's top row. Null when the first
-// picture cannot be decoded or the pair cannot be created (with the reason in `why`); a second
-// picture that cannot be decoded is noted in `result`.
-std::unique_ptr<Bitmap> MakePairPicture(const Job& job, size_t i, PageResult& result,
-                                        vellumet::LeftOutReason& why) {
-    std::unique_ptr<Bitmap> first = Bitmap::Load(job.pictures[i], {}, &why);
-    if (!first) {
-        return nullptr;
-    }
-    const int32_t w1 = first->Width();
-    const int32_t h1 = first->Height();
-    if (!imaging::BitmapSizeAllowed(w1, int64_t{h1} * 2)) {
-        why = vellumet::LeftOutReason::TooLarge;
-        return nullptr;
-    }
-    std::unique_ptr<Bitmap> pair = Bitmap::Create(w1, h1 * 2);
-    if (!pair) {
-        why = vellumet::LeftOutReason::TooLarge;
-        return nullptr;
-    }
-    pair->DrawPicture(*first, 0, 0, w1, h1);
-    first.reset();
-    if (i + 1 < job.pictures.size()) {
-        // An undecodable second picture leaves the lower half white.
-        vellumet::LeftOutReason secondWhy = vellumet::LeftOutReason::Damaged;
-        if (std::unique_ptr<Bitmap> second = Bitmap::Load(job.pictures[i + 1], {}, &secondWhy)) {
-            pair->DrawPicture(*second, 0, h1, w1, h1);
-        } else {
-            NoteLeftOut(result, job, i + 1, secondWhy);
-        }
-    }
-    pair->DrawLine(0, h1, w1, h1, kRuleColour, kRuleWidth);
-    return pair;
-}
-
-// The page picture's image object in the job's colours. For a pair, the rule is set again as a
-// solid line where scaling put it: along the middle row, or the middle column of a turned pair.
-std::unique_ptr<PDFWriter::ImageObject> EncodePicture(const Job& job, Bitmap& picture, bool pair,
-                                                      bool turned) {
-    const int32_t w = picture.Width();
-    const int32_t h = picture.Height();
-    if (job.colours.palette == vellumet::Palette::Rgb) {
-        return std::make_unique<PDFWriter::ImageObject>(&picture, L"PNG", w, h);
-    }
-    std::unique_ptr<imaging::GrayPage> gray = imaging::GrayPage::Convert(picture, job.colours);
-    if (!gray) {
-        return nullptr;
-    }
-    if (pair) {
-        const uint8_t rule =
-            imaging::Luminance((kRuleColour >> 16) & 0xFF, (kRuleColour >> 8) & 0xFF, kRuleColour & 0xFF);
-        if (turned) {
-            gray->SetColumn(w / 2, rule);
-        } else {
-            gray->SetRow(h / 2, rule);
-        }
-    }
-    return std::make_unique<PDFWriter::ImageObject>(gray.get(), L"PNG", w, h, gray->Samples());
-}
-
-// Turns, fits, scales and encodes the page picture of one group. Everything here is local to the
-// group, so groups may run on any thread in any order.
-PageResult EncodeGroup(const Job& job, size_t group) {
-    PageResult result;
-    const size_t i = group * static_cast<size_t>(job.slidesPerPage);
-    const auto needsTurn = [&job](int32_t w, int32_t h) {
-        return imaging::NeedsQuarterTurn(w, h, job.pageWidth, job.pageHeight);
-    };
-    std::unique_ptr<Bitmap> picture;
-    vellumet::LeftOutReason why = vellumet::LeftOutReason::Damaged;
-    bool turned = false;
-    if (job.slidesPerPage == 2) {
-        picture = MakePairPicture(job, i, result, why);
-        if (picture && needsTurn(picture->Width(), picture->Height())) {
-            picture->RotateQuarter();
-            turned = true;
-        }
-    } else {
-        // A single slide is decoded already turned, in one pass.
-        picture = Bitmap::Load(job.pictures[i], needsTurn, &why);
-    }
-    if (!picture) {
-        NoteGroupLeftOut(result, job, i, why);
-        return result;
-    }
-    const imaging::Fit fit =
-        imaging::FitToPage(picture->Width(), picture->Height(), job.pageWidth, job.pageHeight);
-    // An image object holds at most kMaxImageSide a side; a larger fit (a page larger than that)
-    // gets no page rather than an empty image.
-    if (fit.width < 1 || fit.height < 1) {
-        NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::CannotFit);
-        return result;
-    }
-    if (fit.width > PDFWriter::kMaxImageSide || fit.height > PDFWriter::kMaxImageSide) {
-        NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::TooLarge);
-        return result;
-    }
-    if (picture->Width() != fit.width || picture->Height() != fit.height) {
-        picture = picture->Scaled(fit.width, fit.height);
-        if (!picture) {
-            NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::TooLarge);
-            return result;
-        }
-    }
-
-    result.image = EncodePicture(job, *picture, job.slidesPerPage == 2, turned);
-    if (!result.image) {
-        NoteGroupLeftOut(result, job, i, vellumet::LeftOutReason::TooLarge);
-        return result;
-    }
-    result.fit = fit;
-    result.outcome = PageResult::Outcome::Page;
-    return result;
-}
-
-PageResult EncodeGroupNoThrow(const Job& job, size_t group) noexcept {
-    try {
-        return EncodeGroup(job, group);
-    } catch (...) {
-        // Allocation failures (the only exceptions the libraries raise here) end the composition.
-        PageResult failed;
-        failed.outcome = PageResult::Outcome::OutOfMemory;
-        return failed;
-    }
-}
+using imaging::CompositionJob;
+using imaging::PageResult;
 
 // Registers the group's image, then adds its page and draws the image centred on it.
-void AddPage(PDFWriter::PDF& document, const Job& job, PageResult& result) {
+void AddPage(PDFWriter::PDF& document, const CompositionJob& job, PageResult& result) {
     PDFWriter::ImageObject* image = result.image.get();
     document.RegisterImage(std::move(result.image));
     // The document adopts the page.
@@ -209,7 +36,7 @@ void AddPage(PDFWriter::PDF& document, const Job& job, PageResult& result) {
 }
 
 // Adds one group's result; false when the composition must end without a document.
-bool Consume(PDFWriter::PDF& document, const Job& job, PageResult& result) {
+bool Consume(PDFWriter::PDF& document, const CompositionJob& job, PageResult& result) {
     if (job.leftOut != nullptr) {
         std::stable_sort(result.leftOut.begin(), result.leftOut.end(),
                          [](const auto& a, const auto& b) { return a.index < b.index; });
@@ -227,13 +54,24 @@ bool Consume(PDFWriter::PDF& document, const Job& job, PageResult& result) {
     return true;
 }
 
-bool ComposeOnThisThread(PDFWriter::PDF& document, const Job& job) {
+// The group's page from `earlier`, else encoded here.
+PageResult PageOfGroup(const CompositionJob& job, size_t group, const imaging::EncodedEarlier& earlier) {
+    if (earlier) {
+        if (std::optional<PageResult> ready = earlier(group)) {
+            return std::move(*ready);
+        }
+    }
+    return EncodeGroupNoThrow(job, group);
+}
+
+bool ComposeOnThisThread(PDFWriter::PDF& document, const CompositionJob& job,
+                         const imaging::EncodedEarlier& earlier) {
     const size_t groups = job.GroupCount();
     for (size_t group = 0; group < groups; ++group) {
         if (job.Cancelled()) {
             return false;
         }
-        PageResult result = EncodeGroupNoThrow(job, group);
+        PageResult result = PageOfGroup(job, group, earlier);
         if (!Consume(document, job, result)) {
             return false;
         }
@@ -248,8 +86,9 @@ bool ComposeOnThisThread(PDFWriter::PDF& document, const Job& job) {
 // that one slow page (a photograph among text slides) does not idle the other workers.
 class ParallelComposer {
 public:
-    ParallelComposer(const Job& job, int32_t threads)
+    ParallelComposer(const CompositionJob& job, int32_t threads, const imaging::EncodedEarlier& earlier)
         : job_(job),
+          earlier_(earlier),
           groups_(job.GroupCount()),
           window_(static_cast<size_t>(threads) * kWindowPerThread),
           results_(groups_) {
@@ -275,7 +114,7 @@ public:
 
     bool Run(PDFWriter::PDF& document) {
         if (workers_.empty()) {
-            return ComposeOnThisThread(document, job_);
+            return ComposeOnThisThread(document, job_, earlier_);
         }
         for (size_t group = 0; group < groups_; ++group) {
             if (job_.Cancelled()) {
@@ -325,7 +164,7 @@ private:
                 Abort();
                 return;
             }
-            PageResult result = EncodeGroupNoThrow(job_, group);
+            PageResult result = PageOfGroup(job_, group, earlier_);
             const bool outOfMemory = result.outcome == PageResult::Outcome::OutOfMemory;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -351,7 +190,8 @@ private:
         ready_.notify_all();
     }
 
-    const Job& job_;
+    const CompositionJob& job_;
+    const imaging::EncodedEarlier& earlier_;
     const size_t groups_;
     const size_t window_;
 
@@ -398,15 +238,22 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
     if (pictures.empty() || pageWidth < 1 || pageHeight < 1 || (slidesPerPage != 1 && slidesPerPage != 2)) {
         return nullptr;
     }
-    const Job job{pictures, pageWidth, pageHeight, slidesPerPage, colours, cancel, leftOut};
+    const CompositionJob job{pictures, pageWidth, pageHeight, slidesPerPage, colours, cancel, leftOut};
+    return imaging::ComposeJob(job, threads, {});
+}
+
+namespace imaging {
+
+std::unique_ptr<PDFWriter::PDF> ComposeJob(const CompositionJob& job, int32_t threads,
+                                           const EncodedEarlier& earlier) {
     try {
         auto document = std::make_unique<PDFWriter::PDF>();
         const int32_t workers = ResolveThreadCount(threads, job.GroupCount());
         bool complete = false;
         if (workers <= 1) {
-            complete = ComposeOnThisThread(*document, job);
+            complete = ComposeOnThisThread(*document, job, earlier);
         } else {
-            ParallelComposer composer(job, workers);
+            ParallelComposer composer(job, workers, earlier);
             complete = composer.Run(*document);
         }
         if (!complete) {
@@ -417,3 +264,5 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
         return nullptr;
     }
 }
+
+}  // namespace imaging

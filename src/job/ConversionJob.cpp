@@ -12,6 +12,7 @@
 #include "common/WideText.h"
 #include "job/DeviceTable.h"
 #include "job/JobMessages.h"
+#include "job/PictureWatch.h"
 #include "job/SlidePictures.h"
 #include "job/TempFolder.h"
 #include "pdfwriter/ImageObject.h"
@@ -28,6 +29,7 @@ constexpr int32_t kOpenDispId2000 = 2004;
 constexpr int32_t kOpenDispId = 2005;
 constexpr int32_t kRetimedPosition = 50;
 constexpr int32_t kLargestStep = 5;
+constexpr wchar_t kPicturePattern[] = L"*.png";
 
 // One run of the job. Owns the temporary folder from its creation and the picture list; both are
 // gone when the run is destroyed, whichever way it ended.
@@ -38,6 +40,7 @@ public:
           host_(*job.host),
           exporter_(job.exporter),
           compose_(job.compose),
+          makeComposer_(job.composer),
           pictureFolder_(job.source == JobSource::PictureFolder),
           cancel_(job.host->Cancellation()) {}
     ~JobRun() { RemoveTemporaryFiles(); }
@@ -55,7 +58,8 @@ private:
     bool Cancelled() const { return cancel_ != nullptr && cancel_->IsCancelled(); }
 
     // Has the exporter write the slide pictures into a private folder of the job's and collects
-    // them into pictures_. Returns a JobResult code; Succeeded to go on.
+    // them into pictures_, telling composer_ (when there is one) of each as it is written. Returns
+    // a JobResult code; Succeeded to go on.
     int ExportPictures(const PixelSize& exportSize);
     // From the pictures in pictures_ to the saved file.
     int ComposeAndSave(const PixelSize& page);
@@ -85,17 +89,20 @@ private:
     ConversionHost& host_;
     SlideExporter* exporter_;
     ComposeFunction compose_;
+    ComposerFunction makeComposer_;
     bool pictureFolder_;
     const CancelToken* cancel_;
 
     bool busy_ = false;
     std::wstring folder_;
     std::vector<std::wstring> pictures_;
-    std::vector<PixelSize> pictureSizes_;  // only when the text layer is wanted
-    std::vector<SlideText> slideText_;     // empty when the text is unknown
+    std::vector<PixelSize> pictureSizes_;     // only when the text layer is wanted
+    std::vector<SlideText> slideText_;        // empty when the text is unknown
+    std::unique_ptr<PageComposer> composer_;  // reads the pictures: ended before they are removed
 };
 
 void JobRun::RemoveTemporaryFiles() noexcept {
+    composer_.reset();
     if (pictureFolder_) {
         // The user's pictures stay.
         pictures_.clear();
@@ -142,6 +149,10 @@ int JobRun::Run() {
                     L"The page size is outside 1.." + std::to_wstring(kMaxPageSide) + L" pixels a side.");
     }
     if (!pictureFolder_) {
+        if (makeComposer_ != nullptr) {
+            composer_ = makeComposer_(page.width, page.height, SlidesPerPageOf(settings_), settings_.colours,
+                                      cancel_);
+        }
         const int exported = ExportPictures(ExportSizeOf(settings_, page));
         if (exported != JobResult::Succeeded) {
             return exported;
@@ -150,7 +161,7 @@ int JobRun::Run() {
         const int32_t position = host_.ProgressPosition();
         host_.SetProgressPosition(kRetimedPosition);
         host_.SetProgressStep(RetimedProgressStep(position));
-        pictures_ = CollectSlidePictures(L"*.png", settings_.sourcePath);
+        pictures_ = CollectSlidePictures(kPicturePattern, settings_.sourcePath);
         if (Cancelled()) {
             return Stop();
         }
@@ -179,8 +190,15 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
     if (Cancelled()) {
         return Stop();
     }
-    exporter_->ExportSlides(ExportFlagsOf(settings_), settings_.sourcePath, folder_, exportSize.width,
-                            exportSize.height, OpenDispIdFor(version), cancel_);
+    {
+        PictureWatch::Report written;
+        if (composer_) {
+            written = [this](const std::wstring& picture) { composer_->PictureWritten(picture); };
+        }
+        const PictureWatch watch(folder_, kPicturePattern, std::move(written));
+        exporter_->ExportSlides(ExportFlagsOf(settings_), settings_.sourcePath, folder_, exportSize.width,
+                                exportSize.height, OpenDispIdFor(version), cancel_);
+    }
     if (Cancelled()) {
         return Stop();
     }
@@ -192,7 +210,7 @@ int JobRun::ExportPictures(const PixelSize& exportSize) {
         return Stop();
     }
 
-    pictures_ = CollectSlidePictures(L"*.png", folder_);
+    pictures_ = CollectSlidePictures(kPicturePattern, folder_);
     if (pictures_.empty()) {
         RemoveTemporaryFiles();
         return Fail(kConvertFailedMessage + settings_.sourcePath, JobResult::NoPictures,
@@ -257,8 +275,9 @@ int JobRun::ComposeAndSave(const PixelSize& page) {
     }
     std::vector<LeftOutPicture> leftOut;
     std::unique_ptr<PDFWriter::PDF> document =
-        compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_), settings_.colours, cancel_,
-                 &leftOut, 0);
+        composer_ ? composer_->Compose(pictures_, &leftOut)
+                  : compose_(pictures_, page.width, page.height, SlidesPerPageOf(settings_),
+                             settings_.colours, cancel_, &leftOut, 0);
     RemoveTemporaryFiles();
     if (Cancelled()) {
         return Stop();

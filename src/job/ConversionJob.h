@@ -11,6 +11,7 @@
 #include "common/PageColours.h"
 #include "job/ConversionHost.h"
 #include "job/ConversionSettings.h"
+#include "job/PageComposer.h"
 #include "job/SlideExporter.h"
 #include "pdfwriter/PDF.h"
 
@@ -40,6 +41,9 @@ struct ConversionJob {
     ConversionHost* host = nullptr;
     SlideExporter* exporter = nullptr;  // may be null for a picture folder
     ComposeFunction compose = nullptr;
+    // Optional: for a presentation, composition through a composer that begins on the pictures
+    // while the export still runs (the document is the same); `compose` when null.
+    ComposerFunction composer = nullptr;
     JobSource source = JobSource::Presentation;
 };
 

@@ -129,6 +129,10 @@ void OrderSlidePictures(std::vector<SlidePictureEntry>& entries) {
     });
 }
 
+bool IsSlidePictureName(const char* name, const std::string& nativePattern) {
+    return name[0] != '.' && fnmatch(nativePattern.c_str(), name, FNM_CASEFOLD) == 0;
+}
+
 std::vector<std::wstring> CollectSlidePictures(std::wstring_view pattern, std::wstring_view folder) {
     std::vector<std::wstring> pictures;
     if (folder.empty()) {
@@ -151,7 +155,7 @@ std::vector<std::wstring> CollectSlidePictures(std::wstring_view pattern, std::w
         std::vector<SlidePictureEntry> entries;
         while (const dirent* item = readdir(reader.get())) {
             const char* name = item->d_name;
-            if (name[0] == '.' || fnmatch(nativePattern.c_str(), name, FNM_CASEFOLD) != 0) {
+            if (!IsSlidePictureName(name, nativePattern)) {
                 continue;
             }
             SlidePictureEntry entry;

@@ -16,6 +16,11 @@ namespace vellumet {
 // Symbolic links, folders and names starting with "." are never returned.
 std::vector<std::wstring> CollectSlidePictures(std::wstring_view pattern, std::wstring_view folder);
 
+// Whether CollectSlidePictures keeps a directory entry of this name (native bytes), before looking
+// at what it is: the name does not start with "." and matches `nativePattern` (ToNative of the
+// pattern), letter case ignored.
+bool IsSlidePictureName(const char* name, const std::string& nativePattern);
+
 // One kept directory entry, as CollectSlidePictures sorts it.
 struct SlidePictureEntry {
     std::wstring name;

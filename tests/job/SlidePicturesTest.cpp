@@ -11,6 +11,7 @@
 
 #include "JobFakes.h"
 #include "common/WideText.h"
+#include "job/PictureWatch.h"
 #include "job/SlidePictures.h"
 
 namespace fs = std::filesystem;
@@ -141,4 +142,35 @@ TEST(CollectSlidePictures, MissingUnreadableOrEmptyFolderGivesNothing) {
         EXPECT_TRUE(CollectSlidePictures(L"*.png", scratch.path()).empty());
         fs::permissions(vellumet::ToPath(scratch.path()), fs::perms::owner_all);
     }
+}
+
+// The watch tells of every picture CollectSlidePictures would list, once it is written, in the
+// order the writes ended, and of nothing else; everything before its end is told.
+TEST(PictureWatchTest, TellsOfEachPictureOnceItIsWrittenAndOfNothingElse) {
+    const jobtest::ScratchFolder scratch;
+    const std::wstring folder = scratch.path();
+    std::vector<std::wstring> told;
+    {
+        const vellumet::PictureWatch watch(folder, L"*.png",
+                                           [&told](const std::wstring& picture) { told.push_back(picture); });
+        fs::create_directory(vellumet::ToPath(folder + L"/Folder.png"));
+        std::ofstream open(vellumet::ToPath(folder + L"/Slide9.png"));  // still being written
+        for (const wchar_t* name :
+             {L"Slide2.png", L".hidden.png", L"Slides.pdf", L"Slide10.PNG", L"Zoë 1.png"}) {
+            std::ofstream(vellumet::ToPath(folder + L"/" + name)) << "png";
+        }
+        fs::rename(vellumet::ToPath(folder + L"/Slides.pdf"), vellumet::ToPath(folder + L"/Moved.png"));
+        open << "png";
+        open.close();
+    }
+    EXPECT_EQ(told, (std::vector<std::wstring>{folder + L"/Slide2.png", folder + L"/Slide10.PNG",
+                                               folder + L"/Zoë 1.png", folder + L"/Slide9.png"}));
+}
+
+TEST(PictureWatchTest, AFolderThatCannotBeWatchedTellsOfNothing) {
+    bool told = false;
+    const vellumet::PictureWatch missing(L"/nonexistent/folder", L"*.png",
+                                         [&told](const std::wstring&) { told = true; });
+    const vellumet::PictureWatch silent(L"/tmp", L"*.png", nullptr);
+    EXPECT_FALSE(told);
 }
