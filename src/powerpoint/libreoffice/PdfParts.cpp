@@ -22,7 +22,7 @@ std::vector<SlideSpan> PlanPdfParts(int slides) {
         parts.push_back({1, slides});
         return parts;
     }
-    const int count = std::clamp(static_cast<int>(std::lround(std::sqrt(slides * 0.3))), 3, kMostParts);
+    const int count = std::clamp(static_cast<int>(std::lround(std::sqrt(slides * 0.6))), 3, kMostParts);
     parts.push_back({1, kFirstPart});
     const int rest = slides - kFirstPart;
     const int equal = count - 1;
