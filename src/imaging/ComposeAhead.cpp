@@ -91,10 +91,6 @@ public:
     std::unique_ptr<PDFWriter::PDF> Compose(const std::vector<std::wstring>& pictures,
                                             std::vector<vellumet::LeftOutPicture>* leftOut) {
         StopWorkers(true);
-        if (pictures.empty() || pageWidth_ < 1 || pageHeight_ < 1 ||
-            (slidesPerPage_ != 1 && slidesPerPage_ != 2)) {
-            return nullptr;
-        }
         std::unordered_map<std::wstring, size_t> byFirstPicture;
         for (size_t k = 0; k < encoded_.size(); ++k) {
             byFirstPicture.emplace(encoded_[k].pictures.front(), k);

@@ -235,9 +235,6 @@ std::unique_ptr<PDFWriter::PDF> ComposeDocument(const std::vector<std::wstring>&
                                                 const vellumet::CancelToken* cancel,
                                                 std::vector<vellumet::LeftOutPicture>* leftOut,
                                                 int32_t threads) {
-    if (pictures.empty() || pageWidth < 1 || pageHeight < 1 || (slidesPerPage != 1 && slidesPerPage != 2)) {
-        return nullptr;
-    }
     const CompositionJob job{pictures, pageWidth, pageHeight, slidesPerPage, colours, cancel, leftOut};
     return imaging::ComposeJob(job, threads, {});
 }
@@ -246,6 +243,10 @@ namespace imaging {
 
 std::unique_ptr<PDFWriter::PDF> ComposeJob(const CompositionJob& job, int32_t threads,
                                            const EncodedEarlier& earlier) {
+    if (job.pictures.empty() || job.pageWidth < 1 || job.pageHeight < 1 ||
+        (job.slidesPerPage != 1 && job.slidesPerPage != 2)) {
+        return nullptr;
+    }
     try {
         auto document = std::make_unique<PDFWriter::PDF>();
         const int32_t workers = ResolveThreadCount(threads, job.GroupCount());

@@ -55,8 +55,8 @@ PageResult EncodeGroupNoThrow(const CompositionJob& job, size_t group) noexcept;
 // usual). Called on composition threads, once per group at most.
 using EncodedEarlier = std::function<std::optional<PageResult>(size_t group)>;
 
-// The composition of ComposeDocument (ComposeDocument.h), taking each group's page from `earlier`
-// when it has one.
+// The composition of ComposeDocument (ComposeDocument.h), with its checks of the arguments, taking
+// each group's page from `earlier` when it has one.
 std::unique_ptr<PDFWriter::PDF> ComposeJob(const CompositionJob& job, int32_t threads,
                                            const EncodedEarlier& earlier);
 
