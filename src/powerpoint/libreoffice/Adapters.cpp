@@ -457,10 +457,12 @@ private:
                 return Fail(L"The office could not make the notes pages: " +
                             (pdfFailure.empty() ? std::wstring(L"its PDF export failed.") : pdfFailure));
             }
-            // A stopped or lost office is the conversation's end; anything else the office's own
-            // picture export may still manage.
+            // A stopped or lost office is the conversation's end (a stalled one is reported, so
+            // that the deck can go slide by slide in a fresh office); anything else the office's
+            // own picture export may still manage here.
             std::wstring why;
             if (!Session().Usable(why)) {
+                Session().ReportPdfExportStall();
                 return Fail(why);
             }
         } else if (notesPages) {

@@ -103,11 +103,11 @@ int LibreOfficeExporter::Export(int flags, const std::wstring& sourcePath, const
         warm_->SetCancel(nullptr);
         const bool cancelled = cancel != nullptr && cancel->IsCancelled();
         if (result == kExportDone || result == kExportCancelled || cancelled ||
-            !warm_->OfficeEndedUnexpectedly()) {
+            !(warm_->OfficeEndedUnexpectedly() || warm_->PdfExportStalled())) {
             return result;
         }
-        // The office crashed on this deck: a fresh office of its own, which exports slide by slide
-        // (the deck may crash the office's PDF export).
+        // The office crashed on this deck, or its PDF export stalled: a fresh office of its own,
+        // which exports slide by slide (the deck may crash or hang the office's PDF export).
         LibreOfficeOptions options = options_;
         options.cancel = cancel;
         options.notesPages = (flags & ExportFlags::NotesPages) != 0;

@@ -39,10 +39,10 @@ public:
 
     // Refuses a source that is not a readable file before any office starts. Otherwise exports
     // through the warm office (starting one when there is none). An office that fails on its own (a
-    // crash, or one that cannot be reached while starting) is replaced by a fresh one for a second
-    // and last attempt, which uses the office's own
-    // picture export slide by slide; the pictures of a failed attempt are gone by then, so none is
-    // doubled. Returns the conversation's result (powerpoint/SlideExport.h).
+    // crash, or one that cannot be reached while starting) or whose PDF export stalls is replaced
+    // by a fresh one for a second and last attempt, which uses the office's own picture export
+    // slide by slide; the pictures of a failed attempt are gone by then, so none is doubled. Returns the
+    // conversation's result (powerpoint/SlideExport.h).
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const vellumet::CancelToken* cancel) override;

@@ -45,6 +45,7 @@ AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
             {
                 std::lock_guard lock(mutex_);
                 endedUnexpectedly_ = false;
+                pdfExportStalled_ = false;
             }
             std::shared_ptr<OfficeSession> session;
             if (warm_) {
@@ -56,6 +57,10 @@ AutomationObject* LibreOfficeServer::CreateObject(const std::wstring& progId) {
                 options.onUnexpectedEnd = [this](int) {
                     std::lock_guard lock(mutex_);
                     endedUnexpectedly_ = true;
+                };
+                options.onPdfExportStall = [this] {
+                    std::lock_guard lock(mutex_);
+                    pdfExportStalled_ = true;
                 };
                 session = OfficeSession::Start(options, error, footprint);
                 if (session && options_.keepOfficeWarm) {
@@ -84,6 +89,11 @@ std::wstring LibreOfficeServer::LastError() const {
 bool LibreOfficeServer::OfficeEndedUnexpectedly() const {
     std::lock_guard lock(mutex_);
     return endedUnexpectedly_;
+}
+
+bool LibreOfficeServer::PdfExportStalled() const {
+    std::lock_guard lock(mutex_);
+    return pdfExportStalled_;
 }
 
 OfficeFootprint LibreOfficeServer::LastFootprint() const {

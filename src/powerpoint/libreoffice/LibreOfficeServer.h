@@ -56,6 +56,9 @@ public:
     // True when an office of this server failed on its own (crashed, quit, or could not be reached
     // while starting) instead of being ended, timed out or cancelled.
     bool OfficeEndedUnexpectedly() const;
+    // True when the last conversation's export through the office's PDF stalled and the office was
+    // stopped for it (LibreOfficeOptions::onPdfExportStall).
+    bool PdfExportStalled() const;
 
 private:
     LibreOfficeOptions options_;
@@ -63,6 +66,7 @@ private:
     std::wstring lastError_;
     OfficeFootprint lastFootprint_;
     bool endedUnexpectedly_ = false;
+    bool pdfExportStalled_ = false;
     std::shared_ptr<OfficeSession> warm_;  // with keepOfficeWarm: the office kept for the next conversation
     OfficeFootprint warmFootprint_;
 };

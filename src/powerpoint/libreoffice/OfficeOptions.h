@@ -50,6 +50,11 @@ struct LibreOfficeOptions {
     // out or cancelled by us. With its exit status (128 + the signal when killed; -1 while it still
     // runs). May be empty.
     std::function<void(int status)> onUnexpectedEnd;
+    // Called at most once a conversation, from its thread, when the export through the office's PDF
+    // (the office writing it, or its pages being rendered) made no progress for stallBudget and the
+    // watchdog stopped the office: the deck may still go slide by slide in a fresh office. May be
+    // empty.
+    std::function<void()> onPdfExportStall;
 };
 
 // Where one office lived, for checks that it left nothing behind.

@@ -410,6 +410,17 @@ void OfficeSession::ReportOwnFailure(int status) noexcept {
     }
 }
 
+void OfficeSession::ReportPdfExportStall() noexcept {
+    if (!watchdog_ || watchdog_->Fired() != Watchdog::Verdict::TimedOut || !options_.onPdfExportStall) {
+        return;
+    }
+    try {
+        options_.onPdfExportStall();
+    } catch (...) {
+        // Only a report.
+    }
+}
+
 bool OfficeSession::Usable(std::wstring& why) const {
     if (ended_) {
         why = L"The office has already ended.";

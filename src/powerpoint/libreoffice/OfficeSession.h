@@ -86,6 +86,10 @@ public:
     bool ExportPdf(const css::uno::Reference<css::lang::XComponent>& document,
                    const std::filesystem::path& file, PageRange pages, std::wstring& error);
 
+    // After the export through the PDF failed: tells options.onPdfExportStall when the watchdog
+    // stopped the office for want of progress (not for a cancel, nor when the office ended).
+    void ReportPdfExportStall() noexcept;
+
     const LibreOfficeOptions& Options() const { return options_; }
 
     // The office's service factory and context, for the export filter.

@@ -196,6 +196,28 @@ TEST_F(OfficeExporter, ACancelledExportEndsTheOfficeAndTheNextDeckGetsAFreshOne)
     EXPECT_EQ(StartCount(), 2);
 }
 
+// Pages that never come from the office's PDF (here a renderer that never answers) stall the
+// export; the deck is then exported slide by slide by a fresh office instead of failing.
+TEST_F(OfficeExporter, AStalledPdfExportIsRetriedSlideBySlideInAFreshOffice) {
+    SKIP_WITHOUT_OFFICE();
+    const std::filesystem::path renderer = root_ / "silent-renderer";
+    std::ofstream(renderer) << "#!/bin/sh\nexec sleep 300\n";
+    std::filesystem::permissions(renderer, std::filesystem::perms::owner_all);
+    LibreOfficeOptions options = CrashingOffice(0);
+    options.rasteriserProgram = renderer.string();
+    options.stallBudget = std::chrono::seconds(2);
+    {
+        LibreOfficeExporter exporter(options);
+        std::filesystem::path folder;
+        ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone)
+            << vellumet::ToNative(exporter.LastFailure());
+        EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 2));
+        EXPECT_FALSE(std::filesystem::exists(folder / "Slides.pdf"));
+        EXPECT_EQ(StartCount(), 2);
+    }
+    EXPECT_TRUE(ChildProcesses().empty());
+}
+
 TEST_F(OfficeExporter, AThousandSlideDeckBecomesAThousandPicturesInOrder) {
     SKIP_WITHOUT_OFFICE();
     const std::filesystem::path deck = root_ / "thousand.odp";
