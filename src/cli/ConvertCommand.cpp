@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -251,40 +252,62 @@ int ConvertCommand::ConvertAll(const std::vector<PlannedInput>& plan, const sett
                                const std::wstring& outputFolder,
                                const std::vector<SlideExporter*>& exporters) {
     // The inputs are handed out in order to the lanes, one office each; the results are reported
-    // in input order, and a job's messages reach the terminal once the jobs before it are done.
+    // in input order, and a job's messages reach the terminal once the jobs before it are done. A
+    // lane whose office cannot be started gives its input back and ends, as long as another lane
+    // goes on; the last lane converts whatever is left, failures included.
     std::mutex mutex;
     std::condition_variable finished;
-    size_t next = 0;   // the next input to hand out
-    size_t front = 0;  // the first input not yet reported
+    std::deque<size_t> waiting;  // inputs not yet handed out, in input order
+    for (size_t i = 0; i < plan.size(); ++i) {
+        waiting.push_back(i);
+    }
+    size_t front = 0;      // the first input not yet reported
+    size_t lanesLeft = 0;  // lanes still taking inputs
+    bool go = false;       // set once every lane is there
     bool stop = false;
     std::vector<std::unique_ptr<TerminalHost>> hosts(plan.size());
     std::vector<std::optional<int>> results(plan.size());
+    std::vector<bool> handedOut(plan.size(), false);
     const auto stopRequested = [this] {
         return services_.cancel != nullptr && services_.cancel->IsCancelled();
     };
     const auto lane = [&](SlideExporter* exporter) noexcept {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return go; });
         for (;;) {
-            size_t index = 0;
-            int result = JobResult::ComposeFailed;
-            {
-                std::lock_guard lock(mutex);
-                if (stop || next == plan.size() || stopRequested()) {
-                    stop = true;
+            if (stop || waiting.empty() || stopRequested()) {
+                stop = true;
+                --lanesLeft;
+                finished.notify_all();
+                return;
+            }
+            const size_t index = waiting.front();
+            waiting.pop_front();
+            handedOut[index] = true;
+            const bool alone = lanesLeft == 1;
+            lock.unlock();
+            if (!alone && !plan[index].pictureFolder && !exporter->PrepareForExport(services_.cancel)) {
+                lock.lock();
+                if (lanesLeft > 1) {
+                    --lanesLeft;
+                    handedOut[index] = false;
+                    waiting.push_front(index);
                     finished.notify_all();
                     return;
                 }
-                index = next++;
+                lock.unlock();
             }
+            int result = JobResult::ComposeFailed;
             try {
                 {
-                    std::lock_guard lock(mutex);
+                    std::lock_guard hostLock(mutex);
                     hosts[index] = HostFor(index, plan.size(), plan[index].source, index != front);
                 }
                 result = ConvertOne(plan[index], choice, outputFolder, *hosts[index], exporter);
             } catch (...) {
                 // Allocation failures around the job: this input failed.
             }
-            std::lock_guard lock(mutex);
+            lock.lock();
             results[index] = result;
             stop = stop || result == JobResult::Cancelled;
             finished.notify_all();
@@ -299,6 +322,12 @@ int ConvertCommand::ConvertAll(const std::vector<PlannedInput>& plan, const sett
             break;  // fewer lanes
         }
     }
+    {
+        std::lock_guard lock(mutex);
+        lanesLeft = lanes.empty() ? 1 : lanes.size();
+        go = true;
+        finished.notify_all();
+    }
     if (lanes.empty()) {
         lane(exporters.front());
     }
@@ -306,7 +335,8 @@ int ConvertCommand::ConvertAll(const std::vector<PlannedInput>& plan, const sett
     int status = kExitSuccess;
     for (size_t i = 0; i < plan.size(); ++i) {
         std::unique_lock lock(mutex);
-        finished.wait(lock, [&] { return results[i].has_value() || (stop && next <= i) || lanes.empty(); });
+        finished.wait(lock,
+                      [&] { return results[i].has_value() || (stop && !handedOut[i]) || lanes.empty(); });
         if (!results[i]) {
             break;  // never started: the run was stopped
         }

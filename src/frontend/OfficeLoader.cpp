@@ -106,6 +106,11 @@ int OfficeLoader::ExportSlides(int flags, const std::wstring& sourcePath, const 
                              : -1;
 }
 
+bool OfficeLoader::PrepareForExport(const CancelToken* cancel) {
+    SlideExporter* office = Loaded();
+    return office != nullptr && office->PrepareForExport(cancel);
+}
+
 std::wstring OfficeLoader::LastFailure() const {
     std::lock_guard lock(mutex_);
     return exporter_ ? exporter_->LastFailure() : loadFailure_;

@@ -30,6 +30,7 @@ public:
     int ExportSlides(int flags, const std::wstring& sourcePath, const std::wstring& folder,
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const CancelToken* cancel) override;
+    bool PrepareForExport(const CancelToken* cancel) override;
     std::wstring LastFailure() const override;
 
 private:

@@ -48,6 +48,12 @@ public:
                              int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                              const CancelToken* cancel) = 0;
 
+    // Readies what the next ExportSlides needs (the office started), so that a caller with several
+    // exporters can tell which of them can serve; false, with why in LastFailure(), when it cannot.
+    // The next ExportSlides tries again anyway. Stops once `cancel` (may be null) is cancelled. The
+    // job never calls it; the default has nothing to ready.
+    virtual bool PrepareForExport(const CancelToken* /*cancel*/) { return true; }
+
     // Why the last ExportSlides left no pictures, or why the last GetPowerPointVersion gave an
     // unusable code, as one line for the user (for example that the presentation is protected by a
     // password, or that the office's program is missing); empty when all went well or nobody knows.

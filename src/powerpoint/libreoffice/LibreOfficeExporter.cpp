@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/ExportFlags.h"
+#include "powerpoint/DispatchIds.h"
 #include "powerpoint/FailureRecorder.h"
 #include "powerpoint/SlideExport.h"
 #include "powerpoint/libreoffice/LibreOfficeServer.h"
@@ -91,11 +92,7 @@ int LibreOfficeExporter::Export(int flags, const std::wstring& sourcePath, const
                 return kExportCallFailed;
             }
         }
-        if (!warm_) {
-            LibreOfficeOptions options = options_;
-            options.keepOfficeWarm = options_.warmOfficeIdleLimit.count() > 0;
-            warm_ = std::make_unique<LibreOfficeServer>(options);
-        }
+        WarmServer();
         warm_->SetCancel(cancel);
         warm_->SetNotesPages((flags & ExportFlags::NotesPages) != 0);
         int result = Attempt(*warm_, flags, sourcePath, folder, exportWidth, exportHeight, openDispId, cancel,
@@ -122,6 +119,49 @@ int LibreOfficeExporter::Export(int flags, const std::wstring& sourcePath, const
         lastFailure_.clear();
         return kExportCallFailed;
     }
+}
+
+bool LibreOfficeExporter::PrepareForExport(const vellumet::CancelToken* cancel) {
+    std::lock_guard call(callMutex_);
+    bool ready = false;
+    try {
+        OnOfficeThread([&] { ready = StartWarmOffice(cancel); });
+    } catch (const std::exception&) {
+        lastFailure_.clear();
+        return false;
+    }
+    return ready;
+}
+
+bool LibreOfficeExporter::StartWarmOffice(const vellumet::CancelToken* cancel) {
+    lastFailure_.clear();
+    if (options_.warmOfficeIdleLimit.count() == 0) {
+        return true;  // each export starts its own office
+    }
+    try {
+        LibreOfficeServer& server = WarmServer();
+        server.SetCancel(cancel);
+        // An empty conversation: the office stays warm for the next export.
+        AutomationObject* application = server.CreateObject(kApplicationProgId);
+        server.SetCancel(nullptr);
+        if (application == nullptr) {
+            lastFailure_ = server.LastError();
+            return false;
+        }
+        application->Release();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+LibreOfficeServer& LibreOfficeExporter::WarmServer() {
+    if (!warm_) {
+        LibreOfficeOptions options = options_;
+        options.keepOfficeWarm = options_.warmOfficeIdleLimit.count() > 0;
+        warm_ = std::make_unique<LibreOfficeServer>(options);
+    }
+    return *warm_;
 }
 
 void LibreOfficeExporter::OnOfficeThread(const std::function<void()>& task) {

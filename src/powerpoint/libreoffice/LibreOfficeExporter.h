@@ -47,6 +47,10 @@ public:
                      int32_t exportWidth, int32_t exportHeight, int32_t openDispId,
                      const vellumet::CancelToken* cancel) override;
 
+    // Starts the warm office unless it runs (nothing when no office is kept between exports); false,
+    // with why in LastFailure(), when it cannot be started.
+    bool PrepareForExport(const vellumet::CancelToken* cancel) override;
+
     // The office's own words for the first thing that failed in the last export, or what is wrong
     // with the installed office after GetPowerPointVersion refused it.
     std::wstring LastFailure() const override;
@@ -54,6 +58,9 @@ public:
 private:
     int Export(int flags, const std::wstring& sourcePath, const std::wstring& folder, int32_t exportWidth,
                int32_t exportHeight, int32_t openDispId, const vellumet::CancelToken* cancel);
+    bool StartWarmOffice(const vellumet::CancelToken* cancel);
+    // The server of the warm office, made on first use. On the office thread.
+    LibreOfficeServer& WarmServer();
     // Runs `task` on the office thread (starting it on first use) and waits until it is done.
     void OnOfficeThread(const std::function<void()>& task);
     void OfficeThread();

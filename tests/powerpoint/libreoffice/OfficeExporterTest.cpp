@@ -196,6 +196,29 @@ TEST_F(OfficeExporter, ACancelledExportEndsTheOfficeAndTheNextDeckGetsAFreshOne)
     EXPECT_EQ(StartCount(), 2);
 }
 
+// A batch's lane readies its office before it takes a deck: the office started then is the one
+// the export uses, and one that cannot start says why.
+TEST_F(OfficeExporter, PreparingStartsTheOfficeTheNextExportUses) {
+    SKIP_WITHOUT_OFFICE();
+    {
+        LibreOfficeExporter exporter(CrashingOffice(0));
+        ASSERT_TRUE(exporter.PrepareForExport(nullptr)) << vellumet::ToNative(exporter.LastFailure());
+        const pid_t office = RunningOffice();
+        EXPECT_GT(office, 0);
+        std::filesystem::path folder;
+        ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone);
+        EXPECT_EQ(RunningOffice(), office);
+        EXPECT_EQ(StartCount(), 1);
+    }
+    std::filesystem::remove(Starts());
+    std::filesystem::remove(root_ / "versionrc");
+    LibreOfficeExporter exporter(CrashingOffice(99));
+    EXPECT_FALSE(exporter.PrepareForExport(nullptr));
+    EXPECT_NE(exporter.LastFailure().find(L"stopped while starting"), std::wstring::npos)
+        << vellumet::ToNative(exporter.LastFailure());
+    EXPECT_TRUE(ChildProcesses().empty());
+}
+
 // Pages that never come from the office's PDF (here a renderer that never answers) stall the
 // export; the deck is then exported slide by slide by a fresh office instead of failing.
 TEST_F(OfficeExporter, AStalledPdfExportIsRetriedSlideBySlideInAFreshOffice) {
