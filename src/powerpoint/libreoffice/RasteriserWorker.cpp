@@ -48,12 +48,19 @@ QImage RenderPage(QPdfDocument& document, const PageRequest& request) {
         }
         return opaque.convertToFormat(QImage::Format_RGB888);
     }
-    // Over white, a premultiplied channel c of opacity a becomes c + 255 - a.
+    // Over white, a premultiplied channel c of opacity a becomes c + 255 - a. Pages are opaque
+    // almost everywhere (the slide's background is drawn first): those pixels are only copied.
     QImage opaque(size, QImage::Format_RGB888);
     for (int y = 0; y < size.height(); ++y) {
         const auto* in = reinterpret_cast<const uint32_t*>(rendered.constScanLine(y));
         uint8_t* out = opaque.scanLine(y);
         for (int x = 0; x < size.width(); ++x) {
+            if (in[x] >= 0xff000000u) {
+                out[3 * x] = static_cast<uint8_t>(in[x] >> 16);
+                out[3 * x + 1] = static_cast<uint8_t>(in[x] >> 8);
+                out[3 * x + 2] = static_cast<uint8_t>(in[x]);
+                continue;
+            }
             const uint32_t pixel = premultiplied ? in[x] : qPremultiply(in[x]);
             const uint32_t clear = 255 - (pixel >> 24);
             out[3 * x] = static_cast<uint8_t>(((pixel >> 16) & 0xff) + clear);
