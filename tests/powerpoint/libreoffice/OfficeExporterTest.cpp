@@ -37,6 +37,14 @@ protected:
         options.officeBinary = script.string();
         return options;
     }
+    // `options` with a page renderer that never answers (SilentRenderer(), until it is removed).
+    LibreOfficeOptions WithSilentRenderer(LibreOfficeOptions options) {
+        std::ofstream(SilentRenderer()) << "#!/bin/sh\nexec sleep 300\n";
+        std::filesystem::permissions(SilentRenderer(), std::filesystem::perms::owner_all);
+        options.rasteriserProgram = SilentRenderer().string();
+        return options;
+    }
+    std::filesystem::path SilentRenderer() const { return root_ / "silent-renderer"; }
     std::filesystem::path Starts() const { return root_ / "starts"; }
     int StartCount() const {
         std::ifstream in(Starts());
@@ -166,13 +174,8 @@ TEST_F(OfficeExporter, AnOfficeKilledBetweenDecksIsReplacedForTheNext) {
 
 TEST_F(OfficeExporter, ACancelledExportEndsTheOfficeAndTheNextDeckGetsAFreshOne) {
     SKIP_WITHOUT_OFFICE();
-    // A page renderer that never answers, so that the cancel comes while pages are rendered.
-    const std::filesystem::path renderer = root_ / "silent-renderer";
-    std::ofstream(renderer) << "#!/bin/sh\nexec sleep 300\n";
-    std::filesystem::permissions(renderer, std::filesystem::perms::owner_all);
-    LibreOfficeOptions options = CrashingOffice(0);
-    options.rasteriserProgram = renderer.string();
-    LibreOfficeExporter exporter(options);
+    // The cancel comes while pages are rendered.
+    LibreOfficeExporter exporter(WithSilentRenderer(CrashingOffice(0)));
 
     vellumet::CancelToken cancel;
     std::thread canceller([&] {
@@ -189,7 +192,7 @@ TEST_F(OfficeExporter, ACancelledExportEndsTheOfficeAndTheNextDeckGetsAFreshOne)
     EXPECT_TRUE(ChildProcesses().empty()) << "the cancelled office and the renderer are gone";
 
     // The renderer fails at once from here on: the next deck goes slide by slide in a fresh office.
-    std::filesystem::remove(renderer);
+    std::filesystem::remove(SilentRenderer());
     ASSERT_EQ(Export(exporter, CorpusDir() / "numbers2.ppt", folder), kExportDone)
         << vellumet::ToNative(exporter.LastFailure());
     EXPECT_EQ(Pictures(folder), ExpectedPictures(folder, 2));
@@ -223,11 +226,7 @@ TEST_F(OfficeExporter, PreparingStartsTheOfficeTheNextExportUses) {
 // export; the deck is then exported slide by slide by a fresh office instead of failing.
 TEST_F(OfficeExporter, AStalledPdfExportIsRetriedSlideBySlideInAFreshOffice) {
     SKIP_WITHOUT_OFFICE();
-    const std::filesystem::path renderer = root_ / "silent-renderer";
-    std::ofstream(renderer) << "#!/bin/sh\nexec sleep 300\n";
-    std::filesystem::permissions(renderer, std::filesystem::perms::owner_all);
-    LibreOfficeOptions options = CrashingOffice(0);
-    options.rasteriserProgram = renderer.string();
+    LibreOfficeOptions options = WithSilentRenderer(CrashingOffice(0));
     options.stallBudget = std::chrono::seconds(2);
     {
         LibreOfficeExporter exporter(options);
